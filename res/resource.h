@@ -1,0 +1,35 @@
+// Resource identifiers, shared by the resource script, the form and the tests.
+#pragma once
+
+#define IDD_HARDWARE_SETUP 102
+#define IDR_MAINFRAME 128
+#define IDS_CALVOR_RUNNING 129
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
+
+#define IDC_AREA_X 1002
+#define IDC_AREA_Y 1003
+#define IDC_AREA_Z 1004
+#define IDC_STEP_X 1005
+#define IDC_STEP_Y 1006
+#define IDC_STEP_Z 1007
+#define IDC_SPEED_SCALE 1008
+#define IDC_SPEED_BASE 1009
+#define IDC_CLEAR_ROTATE_RETURN 1010
+#define IDC_INIT_RESET 1011
+#define IDC_FIRST_PRN_RESET 1012
+#define IDC_DELAY_CHAR_SP 1013
+#define IDC_RESET_ROTATE 1014
+#define IDC_FLIP_ANGLE 1017
+#define IDC_RELEASE_LIMIT 1029
+#define IDC_RESET_ORDER_LABEL 2056
+#define IDC_RESET_ORDER 2057
+#define IDC_MODE_FLAT 2060
+#define IDC_MODE_ROTATE_Y 2061
+#define IDC_MODE_ROTATE_Z 2062
+#define IDC_MODE_ROTATE_Z_PER_CHAR 2063
+#define IDC_MODE_FLIP_Z 2064
+#define IDC_SWIVEL_MODULUS 2065
+#define IDC_SWIVEL_MODULUS_LABEL 2066
