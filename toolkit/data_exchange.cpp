@@ -1,0 +1,95 @@
+#include "data_exchange.h"
+
+#include "control.h"
+#include "number_text.h"
+
+namespace {
+
+std::wstring WindowText(HWND window) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(
+      static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+bool IsOption(HWND window) {
+  return (SendMessageW(window, WM_GETDLGCODE, 0, 0) & DLGC_RADIOBUTTON) != 0;
+}
+
+}  // namespace
+
+void DataExchange::Fail(int id, const wchar_t* message) {
+  failed_ = true;
+  MessageBoxW(dialog_, message, WindowText(dialog_).c_str(), MB_OK | MB_ICONEXCLAMATION);
+  const HWND field = Item(id);
+  if (field && IsWindowEnabled(field)) {
+    SendMessageW(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(field), TRUE);
+    SendMessageW(field, EM_SETSEL, 0, -1);
+  }
+}
+
+void DDX_Text(DataExchange& exchange, int id, double& value) {
+  if (exchange.Failed()) return;
+  if (!exchange.Saving()) {
+    SetWindowTextW(exchange.Item(id), FormatFieldDouble(value).c_str());
+  } else if (const auto number = ParseFieldDouble(WindowText(exchange.Item(id)))) {
+    value = *number;
+  } else {
+    exchange.Fail(id, L"Please enter a number.");
+  }
+}
+
+void DDX_Text(DataExchange& exchange, int id, std::int32_t& value) {
+  if (exchange.Failed()) return;
+  if (!exchange.Saving()) {
+    SetWindowTextW(exchange.Item(id), std::to_wstring(value).c_str());
+  } else if (const auto number = ParseFieldInt32(WindowText(exchange.Item(id)))) {
+    value = *number;
+  } else {
+    exchange.Fail(id, L"Please enter an integer.");
+  }
+}
+
+void DDX_Text(DataExchange& exchange, int id, std::wstring& value) {
+  if (exchange.Failed()) return;
+  if (exchange.Saving()) {
+    value = WindowText(exchange.Item(id));
+  } else {
+    SetWindowTextW(exchange.Item(id), value.c_str());
+  }
+}
+
+void DDX_Check(DataExchange& exchange, int id, std::int32_t& value) {
+  if (exchange.Failed()) return;
+  const HWND box = exchange.Item(id);
+  if (exchange.Saving()) {
+    value = SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+  } else {
+    SendMessageW(box, BM_SETCHECK, value ? BST_CHECKED : BST_UNCHECKED, 0);
+  }
+}
+
+void DDX_Radio(DataExchange& exchange, int firstId, std::int32_t& value) {
+  if (exchange.Failed()) return;
+  if (exchange.Saving()) value = -1;
+  // The group runs up to the next control that starts a group; other controls
+  // inside it (such as an edit box) are not options and are not counted.
+  std::int32_t index = 0;
+  for (HWND control = exchange.Item(firstId); control;) {
+    if (IsOption(control)) {
+      if (exchange.Saving()) {
+        if (SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED) value = index;
+      } else {
+        SendMessageW(control, BM_SETCHECK, index == value ? BST_CHECKED : BST_UNCHECKED, 0);
+      }
+      ++index;
+    }
+    control = GetWindow(control, GW_HWNDNEXT);
+    if (control && (GetWindowLongPtrW(control, GWL_STYLE) & WS_GROUP)) break;
+  }
+}
+
+void DDX_Control(DataExchange& exchange, int id, Control& control) {
+  if (exchange.Failed() || control.IsAttached()) return;
+  control.Attach(exchange.Item(id));
+}

@@ -1,0 +1,69 @@
+#include "dialog.h"
+
+#include "data_exchange.h"
+
+Dialog::Dialog(int templateId) : templateId_(templateId) {}
+
+Dialog::~Dialog() = default;
+
+INT_PTR Dialog::DoModal() {
+  return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId_), nullptr,
+                         DialogProc, reinterpret_cast<LPARAM>(this));
+}
+
+bool Dialog::UpdateData(bool saveAndValidate) {
+  DataExchange exchange(window_, saveAndValidate);
+  DoDataExchange(exchange);
+  return !exchange.Failed();
+}
+
+bool Dialog::OnInitDialog() {
+  return true;
+}
+
+void Dialog::DoDataExchange(DataExchange&) {}
+
+void Dialog::OnOK() {
+  EndDialog(IDOK);
+}
+
+void Dialog::OnCancel() {
+  EndDialog(IDCANCEL);
+}
+
+INT_PTR CALLBACK Dialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    auto* dialog = reinterpret_cast<Dialog*>(lParam);
+    SetWindowLongPtrW(window, DWLP_USER, lParam);
+    dialog->window_ = window;
+    return dialog->OnInitDialog() ? TRUE : FALSE;
+  }
+  auto* dialog = reinterpret_cast<Dialog*>(GetWindowLongPtrW(window, DWLP_USER));
+  if (!dialog) return FALSE;  // messages before WM_INITDIALOG
+  const INT_PTR result = dialog->Dispatch(message, wParam, lParam);
+  if (message == WM_NCDESTROY) dialog->window_ = nullptr;
+  return result;
+}
+
+INT_PTR Dialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
+  for (const MessageEntry& entry : GetMessageTable()) {
+    if (entry.message != message) continue;
+    if (message != WM_COMMAND) return (this->*entry.handler)(wParam, lParam);
+    if (entry.code == HIWORD(wParam) && entry.id == LOWORD(wParam)) {
+      (this->*entry.command)(HIWORD(wParam), LOWORD(wParam), reinterpret_cast<HWND>(lParam));
+      return TRUE;
+    }
+  }
+  // Enter, Esc and the close box arrive here through the dialog manager.
+  if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
+    if (LOWORD(wParam) == IDOK) {
+      OnOK();
+      return TRUE;
+    }
+    if (LOWORD(wParam) == IDCANCEL) {
+      OnCancel();
+      return TRUE;
+    }
+  }
+  return FALSE;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <windows.h>
+
+#include <span>
+
+#include "message_table.h"
+
+class DataExchange;
+
+// A modal dialog made from a template in the program's resources.
+class Dialog {
+ public:
+  explicit Dialog(int templateId);
+  virtual ~Dialog();
+  Dialog(const Dialog&) = delete;
+  Dialog& operator=(const Dialog&) = delete;
+
+  // Runs the dialog until it is closed; IDOK, IDCANCEL or -1 if it could not open.
+  INT_PTR DoModal();
+
+  // false: controls from fields; true: fields from controls, with validation.
+  // Collecting stops at the first field that does not convert and returns false.
+  bool UpdateData(bool saveAndValidate);
+
+  HWND GetSafeHwnd() const { return window_; }
+  HWND GetItem(int id) const { return GetDlgItem(window_, id); }
+  void EndDialog(INT_PTR result) { ::EndDialog(window_, result); }
+
+ protected:
+  // Return true to let the dialog manager focus the first tab stop.
+  virtual bool OnInitDialog();
+  virtual void DoDataExchange(DataExchange& exchange);
+  virtual void OnOK();      // closes with IDOK
+  virtual void OnCancel();  // closes with IDCANCEL; nothing is transferred
+  virtual std::span<const MessageEntry> GetMessageTable() const { return {}; }
+
+ private:
+  static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+
+  int templateId_;
+  HWND window_ = nullptr;
+};

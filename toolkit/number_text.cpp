@@ -1,0 +1,85 @@
+#include "number_text.h"
+
+#include <charconv>
+#include <cmath>
+#include <string>
+
+namespace {
+
+std::wstring_view TrimBlanks(std::wstring_view text) {
+  const auto blank = [](wchar_t c) { return c == L' ' || c == L'\t'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+bool IsDigit(wchar_t c) {
+  return c >= L'0' && c <= L'9';
+}
+
+// Checks the shape (sign, digits, point, exponent) and gives it back in the
+// form std::from_chars takes: no '+', a digit on both sides of the point.
+std::optional<std::string> NumberShape(std::wstring_view text, bool withFraction) {
+  std::size_t pos = 0;
+  std::string sign;
+  if (pos < text.size() && (text[pos] == L'+' || text[pos] == L'-')) {
+    if (text[pos] == L'-') sign = "-";
+    ++pos;
+  }
+  const auto takeDigits = [&](std::string& out) {
+    const std::size_t start = pos;
+    for (; pos < text.size() && IsDigit(text[pos]); ++pos) out += static_cast<char>(text[pos]);
+    return pos - start;
+  };
+  std::string whole, fraction, exponent;
+  std::size_t digits = takeDigits(whole);
+  const bool point = withFraction && pos < text.size() && text[pos] == L'.';
+  if (point) {
+    ++pos;
+    digits += takeDigits(fraction);
+  }
+  if (digits == 0) return std::nullopt;
+  if (withFraction && pos < text.size() && (text[pos] == L'e' || text[pos] == L'E')) {
+    exponent = "e";
+    ++pos;
+    if (pos < text.size() && (text[pos] == L'+' || text[pos] == L'-')) {
+      exponent += static_cast<char>(text[pos++]);
+    }
+    if (takeDigits(exponent) == 0) return std::nullopt;
+  }
+  if (pos != text.size()) return std::nullopt;
+  std::string number = sign;
+  number.append(whole.empty() ? "0" : whole);
+  if (point) number.append(".").append(fraction.empty() ? "0" : fraction);
+  number.append(exponent);
+  return number;
+}
+
+}  // namespace
+
+std::wstring FormatFieldDouble(double value) {
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::wstring(buffer, result.ptr);
+}
+
+std::optional<double> ParseFieldDouble(std::wstring_view text) {
+  const std::optional<std::string> ascii = NumberShape(TrimBlanks(text), true);
+  if (!ascii) return std::nullopt;
+  const std::string& number = *ascii;
+  double value = 0;
+  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+  if (error != std::errc() || end != number.data() + number.size() || !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::optional<std::int32_t> ParseFieldInt32(std::wstring_view text) {
+  const std::optional<std::string> ascii = NumberShape(TrimBlanks(text), false);
+  if (!ascii) return std::nullopt;
+  std::int32_t value = 0;
+  const auto [end, error] = std::from_chars(ascii->data(), ascii->data() + ascii->size(), value);
+  if (error != std::errc() || end != ascii->data() + ascii->size()) return std::nullopt;
+  return value;
+}

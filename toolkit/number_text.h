@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// How the dialog fields show and accept numbers. Portable: no window here.
+
+// The shortest text that reads back as exactly the same double.
+std::wstring FormatFieldDouble(double value);
+
+// The whole text, give or take surrounding spaces and tabs, must be one decimal
+// number with "." as the point and an optional exponent, and finite.
+std::optional<double> ParseFieldDouble(std::wstring_view text);
+
+// The whole text, give or take surrounding spaces and tabs, must be a decimal
+// integer that fits 32 bits.
+std::optional<std::int32_t> ParseFieldInt32(std::wstring_view text);
