@@ -11,9 +11,13 @@
 
 namespace {
 
-std::string NativePath(const std::wstring& path) { return EncodeLocaleText(path); }
+std::string NativePath(const std::wstring& path) {
+  return EncodeLocaleText(path);
+}
 
-std::wstring ErrorText(int error) { return DecodeLocaleText(std::strerror(error)); }
+std::wstring ErrorText(int error) {
+  return DecodeLocaleText(std::strerror(error));
+}
 
 bool WriteAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {

@@ -18,9 +18,13 @@ void ApplyRawLine(std::string_view bytes, HardwareParams& params) {
 
 }  // namespace
 
-std::wstring SettingsPath() { return ExecutableDirectory() + kSettingsFileName; }
+std::wstring SettingsPath() {
+  return ExecutableDirectory() + kSettingsFileName;
+}
 
-void LoadSettings(HardwareParams& params) { LoadSettingsFrom(SettingsPath(), params); }
+void LoadSettings(HardwareParams& params) {
+  LoadSettingsFrom(SettingsPath(), params);
+}
 
 void LoadSettingsFrom(const std::wstring& path, HardwareParams& params) {
   InputFile file;

@@ -11,7 +11,9 @@ bool IsNumberSpace(wchar_t c) {
   return c == L' ' || c == L'\t' || c == L'\n' || c == L'\v' || c == L'\f' || c == L'\r';
 }
 
-bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+bool IsDigit(wchar_t c) {
+  return c >= L'0' && c <= L'9';
+}
 
 // Appends the digits starting at `pos`, as ASCII; returns how many there were.
 std::size_t TakeDigits(std::wstring_view text, std::size_t& pos, std::string& out) {
@@ -62,7 +64,9 @@ T ParseNumber(std::wstring_view text, bool withFraction) {
   return value;
 }
 
-std::wstring Widen(const char* first, const char* last) { return std::wstring(first, last); }
+std::wstring Widen(const char* first, const char* last) {
+  return std::wstring(first, last);
+}
 
 }  // namespace
 
@@ -91,9 +95,13 @@ void SplitKeyValue(const std::wstring& line, std::wstring& key, std::wstring& va
   value = line.substr(equals + 1);
 }
 
-double ParseDouble(std::wstring_view text) { return ParseNumber<double>(text, true); }
+double ParseDouble(std::wstring_view text) {
+  return ParseNumber<double>(text, true);
+}
 
-std::int32_t ParseLong(std::wstring_view text) { return ParseNumber<std::int32_t>(text, false); }
+std::int32_t ParseLong(std::wstring_view text) {
+  return ParseNumber<std::int32_t>(text, false);
+}
 
 std::wstring FormatCompact(double value) {
   // Values that round to nothing at four decimals are written as "0", never "-0".
@@ -137,7 +145,9 @@ void ReadFlag(HardwareParams& p, const std::wstring& v) {
 void ReadResetMode(HardwareParams& p, const std::wstring& v) {
   p.bReleaseLimitAfterReset = ParseLong(v) == 2 ? 1 : 0;
 }
-void ReadResetOrder(HardwareParams& p, const std::wstring& v) { p.strResetOrder = v; }
+void ReadResetOrder(HardwareParams& p, const std::wstring& v) {
+  p.strResetOrder = v;
+}
 
 template <Field F>
 std::wstring WriteCompact(const HardwareParams& p) {
@@ -158,7 +168,9 @@ std::wstring WriteFlag(const HardwareParams& p) {
 std::wstring WriteResetMode(const HardwareParams& p) {
   return p.bReleaseLimitAfterReset ? L"2" : L"1";
 }
-std::wstring WriteResetOrder(const HardwareParams& p) { return p.strResetOrder; }
+std::wstring WriteResetOrder(const HardwareParams& p) {
+  return p.strResetOrder;
+}
 
 // One row per key, in the order the file is written.
 struct SettingKey {

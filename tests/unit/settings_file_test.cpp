@@ -86,7 +86,9 @@ TEST(SettingsFile, ReaderFileEdgeCases) {
          EXPECT_EQ(p.strResetOrder, L"a\r");
          EXPECT_EQ(p.fAreaX, 3);
        }},
-      {"byte-order mark spoils the first key only", "\xEF\xBB\xBF" "fAreaX = 1\r\nfAreaY = 2\r\n",
+      {"byte-order mark spoils the first key only",
+       "\xEF\xBB\xBF"
+       "fAreaX = 1\r\nfAreaY = 2\r\n",
        [](const HardwareParams& p) {
          EXPECT_EQ(p.fAreaX, 110);
          EXPECT_EQ(p.fAreaY, 2);
@@ -291,11 +293,10 @@ TEST(SettingsFile, PermissionFaultsLeaveTheFileAlone) {
       {"read-only file in a writable directory", std::filesystem::perms::all,
        std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
            std::filesystem::perms::others_read},
-      {"read-only directory", std::filesystem::perms::owner_all |
-                                  std::filesystem::perms::group_read |
-                                  std::filesystem::perms::group_exec |
-                                  std::filesystem::perms::others_read |
-                                  std::filesystem::perms::others_exec,
+      {"read-only directory",
+       std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+           std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+           std::filesystem::perms::others_exec,
        std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
            std::filesystem::perms::group_read | std::filesystem::perms::others_read},
   };

@@ -13,8 +13,8 @@ TEST(SettingsText, TrimSpacesRemovesOnlyOuterSpaces) {
     const wchar_t* in;
     const wchar_t* out;
   } cases[] = {
-      {L"   x y   ", L"x y"}, {L"    ", L""},       {L"", L""},
-      {L"\tx\t", L"\tx\t"},  {L"x\r", L"x\r"},     {L"\u00A0x ", L"\u00A0x"},
+      {L"   x y   ", L"x y"}, {L"    ", L""},   {L"", L""},
+      {L"\tx\t", L"\tx\t"},   {L"x\r", L"x\r"}, {L"\u00A0x ", L"\u00A0x"},
   };
   for (const auto& c : cases) {
     std::wstring text = c.in;
@@ -51,13 +51,32 @@ TEST(SettingsText, ParseDoubleReadsLongestLeadingNumber) {
     const wchar_t* text;
     double value;
   } cases[] = {
-      {L"120", 120},        {L"  \t\r\n\v\f-2.5", -2.5}, {L"12.5mm", 12.5},  {L".5", 0.5},
-      {L"5.", 5},           {L"-.5", -0.5},              {L"+7", 7},         {L"2e1", 20},
-      {L"2E+1x", 20},       {L"25e-1", 2.5},             {L"3e", 3},         {L"3e+", 3},
-      {L"abc", 0},          {L"", 0},                    {L".", 0},          {L"-", 0},
-      {L"1,5", 1},          {L"1e999", 0},               {L"-1e999", 0},     {L"1e-999", 0},
-      {L"inf", 0},          {L"nan", 0},                 {L"0x10", 0},       {L"\u00A05", 0},
-      {L"0.0069851349", 0.0069851349},                   {L"1.7976931348623157e308", 1.7976931348623157e308},
+      {L"120", 120},
+      {L"  \t\r\n\v\f-2.5", -2.5},
+      {L"12.5mm", 12.5},
+      {L".5", 0.5},
+      {L"5.", 5},
+      {L"-.5", -0.5},
+      {L"+7", 7},
+      {L"2e1", 20},
+      {L"2E+1x", 20},
+      {L"25e-1", 2.5},
+      {L"3e", 3},
+      {L"3e+", 3},
+      {L"abc", 0},
+      {L"", 0},
+      {L".", 0},
+      {L"-", 0},
+      {L"1,5", 1},
+      {L"1e999", 0},
+      {L"-1e999", 0},
+      {L"1e-999", 0},
+      {L"inf", 0},
+      {L"nan", 0},
+      {L"0x10", 0},
+      {L"\u00A05", 0},
+      {L"0.0069851349", 0.0069851349},
+      {L"1.7976931348623157e308", 1.7976931348623157e308},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ParseDouble(c.text), c.value) << testing::PrintToString(std::wstring(c.text));
