@@ -7,9 +7,30 @@
 #include "resource.h"
 #include "settings_file.h"
 
+namespace {
+
+// Which of the mode-dependent fields each marking mode uses, by mode value.
+struct ModeFields {
+  bool stepY, stepZ, clearRotateReturn, resetRotate, swivelModulus;
+};
+constexpr ModeFields kModeFields[] = {
+    {true, true, false, false, false},  // Flat
+    {false, true, true, true, true},    // RotateY
+    {true, false, true, true, true},    // RotateZ
+    {true, false, true, true, true},    // RotateZPerChar
+    {false, true, false, true, true},   // FlipZ
+};
+
+}  // namespace
+
 const MessageEntry CK7HWDlg::kMessageTable[] = {
     OnMessage(WM_PAINT, &CK7HWDlg::OnPaint),
     OnMessage(WM_QUERYDRAGICON, &CK7HWDlg::OnQueryDragIcon),
+    OnCommand(BN_CLICKED, IDC_MODE_FLAT, &CK7HWDlg::OnModeFlat),
+    OnCommand(BN_CLICKED, IDC_MODE_ROTATE_Y, &CK7HWDlg::OnModeRotateY),
+    OnCommand(BN_CLICKED, IDC_MODE_ROTATE_Z, &CK7HWDlg::OnModeRotateZ),
+    OnCommand(BN_CLICKED, IDC_MODE_ROTATE_Z_PER_CHAR, &CK7HWDlg::OnModeRotateZ),
+    OnCommand(BN_CLICKED, IDC_MODE_FLIP_Z, &CK7HWDlg::OnModeFlipZ),
     OnCommand(BN_CLICKED, IDOK, &CK7HWDlg::OnOkClicked),
 };
 
@@ -56,7 +77,36 @@ bool CK7HWDlg::OnInitDialog() {
   SendMessageW(GetSafeHwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
   LoadSettings(m_params);
   UpdateData(false);
+  ApplyModeEnabling(m_params.nPrintMode);
   return true;
+}
+
+void CK7HWDlg::ApplyModeEnabling(std::int32_t mode) {
+  if (mode < 0 || mode >= static_cast<std::int32_t>(std::size(kModeFields))) return;
+  const ModeFields& fields = kModeFields[mode];
+  m_stepY.EnableWindow(fields.stepY);
+  m_stepZ.EnableWindow(fields.stepZ);
+  m_clearRotateReturn.EnableWindow(fields.clearRotateReturn);
+  m_resetRotate.EnableWindow(fields.resetRotate);
+  m_swivelModulus.EnableWindow(fields.swivelModulus);
+}
+
+// A click only changes which fields are open for editing; the mode itself
+// reaches the parameters on OK.
+void CK7HWDlg::OnModeFlat(UINT, int, HWND) {
+  ApplyModeEnabling(static_cast<std::int32_t>(EngraveMode::Flat));
+}
+
+void CK7HWDlg::OnModeRotateY(UINT, int, HWND) {
+  ApplyModeEnabling(static_cast<std::int32_t>(EngraveMode::RotateY));
+}
+
+void CK7HWDlg::OnModeRotateZ(UINT, int, HWND) {
+  ApplyModeEnabling(static_cast<std::int32_t>(EngraveMode::RotateZ));
+}
+
+void CK7HWDlg::OnModeFlipZ(UINT, int, HWND) {
+  ApplyModeEnabling(static_cast<std::int32_t>(EngraveMode::FlipZ));
 }
 
 INT_PTR CK7HWDlg::OnPaint(WPARAM, LPARAM) {

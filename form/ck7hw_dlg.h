@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <span>
 
 #include "control.h"
@@ -24,6 +25,13 @@ class CK7HWDlg : public Dialog {
   INT_PTR OnPaint(WPARAM, LPARAM);
   INT_PTR OnQueryDragIcon(WPARAM, LPARAM);
   void OnOkClicked(UINT code, int id, HWND control);
+  // One per mode option; 2062 and 2063 share one, as their modes use the same fields.
+  void OnModeFlat(UINT code, int id, HWND control);
+  void OnModeRotateY(UINT code, int id, HWND control);
+  void OnModeRotateZ(UINT code, int id, HWND control);
+  void OnModeFlipZ(UINT code, int id, HWND control);
+  // Enables the fields the given mode uses; other values change nothing.
+  void ApplyModeEnabling(std::int32_t mode);
   void ShowSaveFailure(const std::wstring& path, const std::wstring& reason);
 
   HICON m_hIcon;
