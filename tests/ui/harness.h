@@ -1,0 +1,159 @@
+// Black-box harness: runs a private copy of V7ER.exe and works its windows from
+// outside, the way a user would, through window messages only.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace v7er_ui {
+
+// Long enough for Wine to start a process and show a window, short enough that
+// a hung program fails the case instead of the whole run.
+inline constexpr std::chrono::milliseconds kTimeout{15000};
+
+std::wstring Widen(std::string_view utf8);
+std::string Narrow(std::wstring_view text);
+
+// The built program, as a Windows path.
+std::wstring ProgramUnderTest();
+
+// Bytes and write time of printer.ini, to prove a run left it alone.
+struct FileState {
+  bool exists = false;
+  std::string bytes;
+  ULONGLONG write_time = 0;
+  bool operator==(const FileState&) const = default;
+};
+void PrintTo(const FileState& state, std::ostream* os);
+
+// A fresh directory under the temporary path holding a copy of the program; the
+// program keeps printer.ini beside itself, so every case gets its own.
+class Sandbox {
+ public:
+  Sandbox();
+  ~Sandbox();
+  Sandbox(const Sandbox&) = delete;
+  Sandbox& operator=(const Sandbox&) = delete;
+
+  bool Ready() const { return ready_; }
+  const std::wstring& Dir() const { return dir_; }  // ends in a backslash
+  std::wstring ExePath() const { return dir_ + L"V7ER.exe"; }
+  std::wstring IniPath() const { return dir_ + L"printer.ini"; }
+
+  // Writes printer.ini and dates it far back, so that any rewrite shows in its
+  // write time without waiting.
+  void WriteIni(std::string_view bytes);
+  FileState Ini() const;
+  std::string IniBytes() const { return Ini().bytes; }
+  void SetIniReadOnly(bool read_only);
+  std::vector<std::wstring> FileNames() const;  // sorted
+
+ private:
+  std::wstring dir_;
+  bool ready_ = false;
+};
+
+// A message box of the program: caption, text and whose it is.
+struct MessageBoxInfo {
+  HWND hwnd = nullptr;
+  HWND owner = nullptr;
+  std::wstring caption;
+  std::wstring text;
+};
+
+// One run of the program from a sandbox. The destructor ends a run that is
+// still going, so a failing case leaves no window behind.
+class Program {
+ public:
+  explicit Program(const Sandbox& sandbox);
+  ~Program();
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  bool Started() const { return process_ != nullptr; }
+  bool Running() const;
+  DWORD Pid() const { return pid_; }
+
+  // Waits for the setup form to be shown.
+  ::testing::AssertionResult WaitForForm();
+  // Waits for a message box other than the form. While waiting, notes whether
+  // the form ever showed up (see FormSeen).
+  ::testing::AssertionResult WaitForMessageBox(MessageBoxInfo& box);
+  // Clicks the box's OK button and waits until the box is gone.
+  ::testing::AssertionResult DismissMessageBox(const MessageBoxInfo& box);
+  ::testing::AssertionResult WaitForExit();
+  bool FormSeen() const { return form_seen_; }
+
+  HWND Form() const { return form_; }
+  HWND Item(int id) const;
+  std::vector<HWND> Children() const;  // in creation (tab) order
+
+  // Edit text, or "checked"/"unchecked" for a check box or option.
+  std::wstring Shown(int id) const;
+  std::wstring Text(HWND hwnd) const;
+  void SetText(int id, std::wstring_view text);
+  bool Checked(int id) const;
+  bool Enabled(int id) const { return IsWindowEnabled(Item(id)) != FALSE; }
+  // Selection of an edit box as [start, end).
+  std::pair<int, int> Selection(int id) const;
+
+  // A click that the form handles at once (options, check boxes); returns when
+  // the form has handled it.
+  void Click(int id);
+  // A click whose handling may not return (OK may open a message box or end the
+  // program); only posted.
+  void PostClick(int id);
+  // Moves the focus the way the dialog manager does, e.g. for Tab.
+  void Focus(int id);
+  HWND Focused() const;
+  ::testing::AssertionResult WaitForFocus(HWND expected);
+  // A key press delivered to the control holding the focus, through the form's
+  // message loop, so the dialog manager sees it.
+  void PressKey(UINT vk);
+  // Sends a message to the form and returns once it is handled.
+  void SendToForm(UINT msg, WPARAM wparam, LPARAM lparam);
+  void PostToForm(UINT msg, WPARAM wparam, LPARAM lparam);
+
+ private:
+  std::vector<HWND> TopLevelWindows() const;
+
+  HANDLE process_ = nullptr;
+  DWORD pid_ = 0;
+  DWORD form_thread_ = 0;
+  HWND form_ = nullptr;
+  bool form_seen_ = false;
+};
+
+// The running-application marker, held by the test as the main application
+// would hold it.
+class MarkerHeld {
+ public:
+  MarkerHeld();
+  ~MarkerHeld();
+  MarkerHeld(const MarkerHeld&) = delete;
+  MarkerHeld& operator=(const MarkerHeld&) = delete;
+  bool Ok() const { return handle_ != nullptr && !existed_; }
+
+ private:
+  HANDLE handle_ = nullptr;
+  bool existed_ = false;
+};
+
+bool MarkerExists();
+
+// Which standard message-box icon the box shows, judged from its pixels on
+// screen: "error", "warning", "information", "question", or empty if unknown.
+std::wstring MessageBoxIconKind(HWND box);
+
+// "1006:on 1007:off ..." for a list of controls, for readable comparisons.
+std::wstring EnabledStates(const Program& program, const std::vector<int>& ids);
+
+}  // namespace v7er_ui
