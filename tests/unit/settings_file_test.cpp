@@ -42,8 +42,8 @@ TEST(SettingsFile, PathIsBesideTheExecutable) {
   ASSERT_GT(path.size(), std::wstring(L"printer.ini").size());
   EXPECT_TRUE(path.ends_with(L"printer.ini"));
   const std::filesystem::path directory = std::filesystem::path(path).parent_path();
-  EXPECT_TRUE(std::filesystem::exists(directory / "v7er_params_tests.exe") ||
-              std::filesystem::exists(directory / "v7er_params_tests"));
+  EXPECT_TRUE(std::filesystem::exists(directory / "v7er_unit_tests.exe") ||
+              std::filesystem::exists(directory / "v7er_unit_tests"));
 }
 
 TEST(SettingsFile, DefaultsSavedWithoutFileGiveTheEighteenLines) {
