@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <string>
 
+#include "ascii.h"
 #include "locale_text.h"
 
 namespace {
@@ -31,12 +32,6 @@ const UserCodec& Codec() {
   return codec;
 }
 
-bool IsAscii(std::string_view bytes) {
-  for (const char c : bytes) {
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  }
-  return true;
-}
 
 }  // namespace
 

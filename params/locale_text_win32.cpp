@@ -3,6 +3,7 @@
 #include <climits>
 #include <string>
 
+#include "ascii.h"
 #include "locale_text.h"
 
 namespace {
@@ -23,12 +24,6 @@ UINT UserCodePage() {
   return codePage;
 }
 
-bool IsAscii(std::string_view bytes) {
-  for (const char c : bytes) {
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  }
-  return true;
-}
 
 }  // namespace
 
