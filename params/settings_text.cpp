@@ -115,6 +115,9 @@ std::wstring FormatCompact(double value) {
     while (text.back() == '0') text.pop_back();
     while (text.back() == '.') text.pop_back();
   }
+  // The test above multiplies in floating point, so a value a hair above
+  // -0.00005 can pass it and still round to "-0" here.
+  if (text == "-0") return L"0";
   return Widen(text.data(), text.data() + text.size());
 }
 
@@ -122,6 +125,13 @@ std::wstring FormatGeneral10(double value) {
   char buffer[32];
   const auto result =
       std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 10);
+  // Within a hair of the largest double, ten digits round past it, and such a
+  // number reads back as 0: write the largest ten-digit number that still fits.
+  double back = 0;
+  if (std::fabs(value) > 1 &&
+      std::from_chars(buffer, result.ptr, back).ec == std::errc::result_out_of_range) {
+    return value < 0 ? L"-1.797693134e+308" : L"1.797693134e+308";
+  }
   return Widen(buffer, result.ptr);
 }
 
