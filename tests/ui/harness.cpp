@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
-#include <iomanip>
 #include <sstream>
 #include <thread>
 
@@ -15,8 +14,8 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kPoll = std::chrono::milliseconds(30);
 constexpr UINT kSendTimeoutMs = 5000;
 constexpr wchar_t kFormCaption[] = L"Hardware Parameter Setup";
-constexpr int kFirstFieldId = 1002;  // any form control tells the form from a message box
-constexpr int kMessageBoxTextId = 0xFFFF;
+constexpr int kFirstFieldId = 1002;        // any form control tells the form from a message box
+constexpr int kMessageBoxTextId = 0xFFFF;  // the text of a standard message box
 
 std::wstring ClassOf(HWND hwnd) {
   wchar_t name[64] = {};
@@ -24,7 +23,9 @@ std::wstring ClassOf(HWND hwnd) {
   return name;
 }
 
-bool IsDialogWindow(HWND hwnd) { return ClassOf(hwnd) == L"#32770"; }
+bool IsDialogWindow(HWND hwnd) {
+  return ClassOf(hwnd) == L"#32770";
+}
 
 ULONGLONG ToUlong(const FILETIME& ft) {
   return (static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
@@ -46,8 +47,8 @@ std::wstring Describe(HWND hwnd, const Program& program) {
 
 std::wstring Widen(std::string_view utf8) {
   if (utf8.empty()) return {};
-  const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                       nullptr, 0);
+  const int size =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   std::wstring out(static_cast<std::size_t>(size), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), size);
   return out;
@@ -110,7 +111,8 @@ Sandbox::Sandbox() {
       return;
     }
   }
-  if (!ready_ && dir_.empty()) ADD_FAILURE() << "cannot create a directory under " << Narrow(long_temp);
+  if (!ready_ && dir_.empty())
+    ADD_FAILURE() << "cannot create a directory under " << Narrow(long_temp);
 }
 
 Sandbox::~Sandbox() {
@@ -152,7 +154,8 @@ FileState Sandbox::Ini() const {
   if (file == INVALID_HANDLE_VALUE) return state;
   char buffer[4096];
   DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) state.bytes.append(buffer, got);
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+    state.bytes.append(buffer, got);
   CloseHandle(file);
   return state;
 }
@@ -250,9 +253,9 @@ std::vector<HWND> Program::TopLevelWindows() const {
   std::wstring seen;
   for (HWND hwnd : TopLevelWindows())
     if (IsWindowVisible(hwnd)) seen += Describe(hwnd, *this);
-  return ::testing::AssertionFailure() << "no form \"Hardware Parameter Setup\" within "
-                                       << kTimeout.count() << " ms; visible windows: "
-                                       << Narrow(seen);
+  return ::testing::AssertionFailure()
+         << "no form \"Hardware Parameter Setup\" within " << kTimeout.count()
+         << " ms; visible windows: " << Narrow(seen);
 }
 
 ::testing::AssertionResult Program::WaitForMessageBox(MessageBoxInfo& box) {
@@ -306,7 +309,9 @@ std::vector<HWND> Program::TopLevelWindows() const {
                                        << " ms; visible windows: " << Narrow(seen);
 }
 
-HWND Program::Item(int id) const { return form_ ? GetDlgItem(form_, id) : nullptr; }
+HWND Program::Item(int id) const {
+  return form_ ? GetDlgItem(form_, id) : nullptr;
+}
 
 std::vector<HWND> Program::Children() const {
   std::vector<HWND> children;
@@ -319,7 +324,8 @@ std::wstring Program::Text(HWND hwnd) const {
   if (!hwnd) return L"(no window)";
   const auto length = SendWithTimeout(hwnd, WM_GETTEXTLENGTH, 0, 0);
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  const auto got = SendWithTimeout(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  const auto got =
+      SendWithTimeout(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
   text.resize(static_cast<std::size_t>(std::clamp<LRESULT>(got, 0, length)));
   return text;
 }
@@ -346,9 +352,13 @@ std::pair<int, int> Program::Selection(int id) const {
   return {LOWORD(packed), HIWORD(packed)};
 }
 
-void Program::Click(int id) { SendWithTimeout(Item(id), BM_CLICK, 0, 0); }
+void Program::Click(int id) {
+  SendWithTimeout(Item(id), BM_CLICK, 0, 0);
+}
 
-void Program::PostClick(int id) { PostMessageW(Item(id), BM_CLICK, 0, 0); }
+void Program::PostClick(int id) {
+  PostMessageW(Item(id), BM_CLICK, 0, 0);
+}
 
 void Program::Focus(int id) {
   SendToForm(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE);
@@ -369,8 +379,8 @@ HWND Program::Focused() const {
   }
   HWND focus = Focused();
   return ::testing::AssertionFailure()
-         << "the focus is on " << (focus ? Narrow(Describe(focus, *this)) : "nothing")
-         << " (id " << (focus ? GetDlgCtrlID(focus) : 0) << "), expected id "
+         << "the focus is on " << (focus ? Narrow(Describe(focus, *this)) : "nothing") << " (id "
+         << (focus ? GetDlgCtrlID(focus) : 0) << "), expected id "
          << (expected ? GetDlgCtrlID(expected) : 0);
 }
 
@@ -384,6 +394,10 @@ void Program::PressKey(UINT vk) {
 
 void Program::SendToForm(UINT msg, WPARAM wparam, LPARAM lparam) {
   SendWithTimeout(form_, msg, wparam, lparam);
+}
+
+void Program::SendToItem(int id, UINT msg, WPARAM wparam, LPARAM lparam) {
+  SendWithTimeout(Item(id), msg, wparam, lparam);
 }
 
 void Program::PostToForm(UINT msg, WPARAM wparam, LPARAM lparam) {
@@ -518,8 +532,8 @@ std::wstring MessageBoxIconKind(HWND box) {
   long long best_distance = -1;
   for (const Candidate& candidate : candidates) {
     Canvas drawn(width, height);
-    HBRUSH brush = CreateSolidBrush(RGB((background >> 16) & 0xFF, (background >> 8) & 0xFF,
-                                        background & 0xFF));
+    HBRUSH brush = CreateSolidBrush(
+        RGB((background >> 16) & 0xFF, (background >> 8) & 0xFF, background & 0xFF));
     RECT all = {0, 0, width, height};
     FillRect(drawn.Dc(), &all, brush);
     DeleteObject(brush);
@@ -538,6 +552,19 @@ std::wstring EnabledStates(const Program& program, const std::vector<int>& ids) 
   std::wstringstream out;
   for (const int id : ids) out << id << (program.Enabled(id) ? L":on " : L":off ");
   return out.str();
+}
+
+::testing::AssertionResult Eventually(const std::function<std::wstring()>& value,
+                                      const std::wstring& expected) {
+  const auto deadline = Clock::now() + kTimeout;
+  std::wstring actual = value();
+  while (actual != expected && Clock::now() < deadline) {
+    std::this_thread::sleep_for(kPoll);
+    actual = value();
+  }
+  if (actual == expected) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure()
+         << "got \"" << Narrow(actual) << "\", expected \"" << Narrow(expected) << "\"";
 }
 
 }  // namespace v7er_ui

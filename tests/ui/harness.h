@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <optional>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -120,6 +120,7 @@ class Program {
   void PressKey(UINT vk);
   // Sends a message to the form and returns once it is handled.
   void SendToForm(UINT msg, WPARAM wparam, LPARAM lparam);
+  void SendToItem(int id, UINT msg, WPARAM wparam, LPARAM lparam);
   void PostToForm(UINT msg, WPARAM wparam, LPARAM lparam);
 
  private:
@@ -155,5 +156,10 @@ std::wstring MessageBoxIconKind(HWND box);
 
 // "1006:on 1007:off ..." for a list of controls, for readable comparisons.
 std::wstring EnabledStates(const Program& program, const std::vector<int>& ids);
+
+// Polls `value` until it gives `expected`; for effects of posted input, which
+// the program handles in its own time.
+::testing::AssertionResult Eventually(const std::function<std::wstring()>& value,
+                                      const std::wstring& expected);
 
 }  // namespace v7er_ui
