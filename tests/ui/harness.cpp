@@ -1,5 +1,7 @@
 #include "harness.h"
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -64,12 +66,22 @@ std::string Narrow(std::wstring_view text) {
   return out;
 }
 
+std::wstring WindowsPath(std::string_view path) {
+  std::wstring windows = Widen(path);
+  // Built and prepared on the Unix side; Wine's Z: drive is the root.
+  if (!windows.empty() && windows.front() == L'/') windows = L"Z:" + windows;
+  std::replace(windows.begin(), windows.end(), L'/', L'\\');
+  return windows;
+}
+
 std::wstring ProgramUnderTest() {
-  std::wstring path = Widen(V7ER_EXE_PATH);
-  // Built on the Unix side and run under Wine, whose Z: drive is the root.
-  if (!path.empty() && path.front() == L'/') path = L"Z:" + path;
-  std::replace(path.begin(), path.end(), L'/', L'\\');
-  return path;
+  return WindowsPath(V7ER_EXE_PATH);
+}
+
+std::wstring IoPath(const std::wstring& path) {
+  // Room for a file name of a few characters below a directory path.
+  if (path.size() < MAX_PATH - 12 || path.starts_with(L"\\\\")) return path;
+  return L"\\\\?\\" + path;
 }
 
 void PrintTo(const FileState& state, std::ostream* os) {
@@ -92,41 +104,61 @@ void PrintTo(const FileState& state, std::ostream* os) {
 
 // ---------------------------------------------------------------- Sandbox
 
-Sandbox::Sandbox() {
+Sandbox::Sandbox() : Sandbox(std::wstring_view()) {}
+
+Sandbox::Sandbox(std::wstring_view sub_path) {
   wchar_t temp[MAX_PATH + 1] = {};
   GetTempPathW(MAX_PATH + 1, temp);
   wchar_t long_temp[MAX_PATH + 1] = {};
   // The program reports its own long path; compare like with like.
   if (GetLongPathNameW(temp, long_temp, MAX_PATH + 1) == 0) wcscpy_s(long_temp, temp);
-  for (int attempt = 0; attempt < 100 && !ready_; ++attempt) {
+  for (int attempt = 0; attempt < 100 && dir_.empty(); ++attempt) {
     std::wstringstream name;
     name << long_temp << L"v7er-ui-" << GetCurrentProcessId() << L"-" << GetTickCount64() << L"-"
          << attempt << L"\\";
-    if (!CreateDirectoryW(name.str().c_str(), nullptr)) continue;
-    dir_ = name.str();
-    ready_ = CopyFileW(ProgramUnderTest().c_str(), ExePath().c_str(), TRUE) != FALSE;
-    if (!ready_) {
-      ADD_FAILURE() << "cannot copy " << Narrow(ProgramUnderTest()) << " to " << Narrow(dir_)
-                    << ": error " << GetLastError();
+    if (CreateDirectoryW(name.str().c_str(), nullptr)) dir_ = name.str();
+  }
+  if (dir_.empty()) {
+    ADD_FAILURE() << "cannot create a directory under " << Narrow(long_temp);
+    return;
+  }
+  created_dirs_.push_back(dir_);
+  while (!sub_path.empty()) {
+    const auto end = std::min(sub_path.find(L'\\'), sub_path.size());
+    dir_ += std::wstring(sub_path.substr(0, end)) + L"\\";
+    sub_path.remove_prefix(std::min(end + 1, sub_path.size()));
+    if (!CreateDirectoryW(IoPath(dir_).c_str(), nullptr)) {
+      ADD_FAILURE() << "cannot create " << Narrow(dir_) << ": error " << GetLastError();
       return;
     }
+    created_dirs_.push_back(dir_);
   }
-  if (!ready_ && dir_.empty())
-    ADD_FAILURE() << "cannot create a directory under " << Narrow(long_temp);
+  ready_ = CopyFileW(ProgramUnderTest().c_str(), IoPath(ExePath()).c_str(), TRUE) != FALSE;
+  if (!ready_) {
+    ADD_FAILURE() << "cannot copy " << Narrow(ProgramUnderTest()) << " to " << Narrow(dir_)
+                  << ": error " << GetLastError();
+  }
+}
+
+Sandbox::Sandbox(PreparedDirectory prepared) : dir_(std::move(prepared.dir)) {
+  if (!dir_.empty() && dir_.back() != L'\\') dir_ += L'\\';
+  ready_ = GetFileAttributesW(IoPath(ExePath()).c_str()) != INVALID_FILE_ATTRIBUTES;
+  if (!ready_) ADD_FAILURE() << "no copy of the program in the prepared " << Narrow(dir_);
 }
 
 Sandbox::~Sandbox() {
-  if (dir_.empty()) return;
+  if (created_dirs_.empty()) return;
   for (const std::wstring& name : FileNames()) {
-    const std::wstring path = dir_ + name;
+    const std::wstring path = IoPath(dir_ + name);
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileW(path.c_str());
   }
-  RemoveDirectoryW(dir_.c_str());
+  for (auto dir = created_dirs_.rbegin(); dir != created_dirs_.rend(); ++dir)
+    RemoveDirectoryW(IoPath(*dir).c_str());
 }
 
 void Sandbox::WriteIni(std::string_view bytes) {
-  const std::wstring path = IniPath();
+  const std::wstring path = IoPath(IniPath());
   SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -143,7 +175,7 @@ void Sandbox::WriteIni(std::string_view bytes) {
 
 FileState Sandbox::Ini() const {
   FileState state;
-  const std::wstring path = IniPath();
+  const std::wstring path = IoPath(IniPath());
   WIN32_FILE_ATTRIBUTE_DATA data = {};
   if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return state;
   state.exists = true;
@@ -161,7 +193,7 @@ FileState Sandbox::Ini() const {
 }
 
 void Sandbox::SetIniReadOnly(bool read_only) {
-  const std::wstring path = IniPath();
+  const std::wstring path = IoPath(IniPath());
   ASSERT_TRUE(SetFileAttributesW(path.c_str(),
                                  read_only ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL));
 }
@@ -169,7 +201,7 @@ void Sandbox::SetIniReadOnly(bool read_only) {
 std::vector<std::wstring> Sandbox::FileNames() const {
   std::vector<std::wstring> names;
   WIN32_FIND_DATAW found = {};
-  HANDLE search = FindFirstFileW((dir_ + L"*").c_str(), &found);
+  HANDLE search = FindFirstFileW(IoPath(dir_ + L"*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return names;
   do {
     const std::wstring name = found.cFileName;
@@ -182,30 +214,126 @@ std::vector<std::wstring> Sandbox::FileNames() const {
 
 // ---------------------------------------------------------------- Program
 
-Program::Program(const Sandbox& sandbox) {
+Program::Program(const Sandbox& sandbox, Start start) {
   if (!sandbox.Ready()) return;
+  if (start == Start::kFromUnixShell) {
+    StartFromUnixShell(sandbox);
+  } else {
+    StartDirectly(sandbox, start == Start::kSuspended);
+  }
+}
+
+void Program::StartDirectly(const Sandbox& sandbox, bool suspended) {
   const std::wstring exe = sandbox.ExePath();
   std::wstring command_line = L"\"" + exe + L"\"";
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      sandbox.Dir().c_str(), &startup, &info)) {
+  if (!CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE,
+                      suspended ? CREATE_SUSPENDED : 0, nullptr, sandbox.Dir().c_str(), &startup,
+                      &info)) {
     ADD_FAILURE() << "cannot start " << Narrow(exe) << ": error " << GetLastError();
     return;
   }
-  CloseHandle(info.hThread);
+  if (suspended) {
+    suspended_thread_ = info.hThread;
+  } else {
+    CloseHandle(info.hThread);
+  }
   process_ = info.hProcess;
   pid_ = info.dwProcessId;
 }
 
+namespace {
+
+std::vector<DWORD> ProcessesNamed(const wchar_t* name) {
+  std::vector<DWORD> pids;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return pids;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+    if (_wcsicmp(entry.szExeFile, name) == 0) pids.push_back(entry.th32ProcessID);
+  CloseHandle(snapshot);
+  return pids;
+}
+
+// Wine's own export; absent on Windows.
+std::string UnixPathOf(const std::wstring& path) {
+  using UnixFileName = char*(CDECL*)(LPCWSTR);
+  const auto proc = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name");
+  if (!proc) return {};
+  const auto unix_file_name = reinterpret_cast<UnixFileName>(reinterpret_cast<void (*)()>(proc));
+  char* name = unix_file_name(path.c_str());
+  if (!name) return {};
+  std::string result = name;
+  HeapFree(GetProcessHeap(), 0, name);
+  return result;
+}
+
+}  // namespace
+
+void Program::StartFromUnixShell(const Sandbox& sandbox) {
+  const std::string dir = UnixPathOf(IoPath(sandbox.Dir()));
+  if (dir.empty() || dir.find('\'') != std::string::npos) {
+    ADD_FAILURE() << "no Unix path to quote for " << Narrow(sandbox.Dir()) << " (not under Wine?)";
+    return;
+  }
+  const std::vector<DWORD> before = ProcessesNamed(L"V7ER.exe");
+  // Its output goes nowhere: a Wine process holding the test's output pipe
+  // would keep CTest waiting.
+  std::wstring command_line =
+      L"/bin/sh -c \"cd '" + Widen(dir) + L"' && exec wine ./V7ER.exe </dev/null >/dev/null 2>&1\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessW(L"Z:\\bin\\sh", command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      nullptr, &startup, &info)) {
+    ADD_FAILURE() << "cannot start /bin/sh: error " << GetLastError();
+    return;
+  }
+  // A Unix child gets no usable process handle; the program is found by name.
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+  const auto deadline = Clock::now() + kTimeout;
+  while (Clock::now() < deadline) {
+    for (const DWORD pid : ProcessesNamed(L"V7ER.exe")) {
+      if (std::find(before.begin(), before.end(), pid) != before.end()) continue;
+      process_ = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION,
+                             FALSE, pid);
+      if (!process_) continue;
+      pid_ = pid;
+      return;
+    }
+    std::this_thread::sleep_for(kPoll);
+  }
+  ADD_FAILURE() << "no new V7ER.exe process within " << kTimeout.count() << " ms of `"
+                << Narrow(command_line) << "`";
+}
+
 Program::~Program() {
+  if (suspended_thread_) CloseHandle(suspended_thread_);
   if (!process_) return;
   if (Running()) {
     TerminateProcess(process_, 1);
     WaitForSingleObject(process_, kSendTimeoutMs);
   }
   CloseHandle(process_);
+}
+
+void Program::Resume() {
+  if (!suspended_thread_) return;
+  ResumeThread(suspended_thread_);
+  CloseHandle(suspended_thread_);
+  suspended_thread_ = nullptr;
+}
+
+std::wstring Program::ImagePath() const {
+  std::wstring path(32768, L'\0');
+  auto size = static_cast<DWORD>(path.size());
+  if (!process_ || !QueryFullProcessImageNameW(process_, 0, path.data(), &size)) return {};
+  path.resize(size);
+  return path;
 }
 
 bool Program::Running() const {
@@ -284,6 +412,40 @@ std::vector<HWND> Program::TopLevelWindows() const {
     std::this_thread::sleep_for(kPoll);
   }
   return ::testing::AssertionFailure() << "no message box within " << kTimeout.count() << " ms";
+}
+
+::testing::AssertionResult Program::WaitForFormOrMessageBox(MessageBoxInfo& box) {
+  if (!process_) return ::testing::AssertionFailure() << "the program was not started";
+  box = {};
+  const auto deadline = Clock::now() + kTimeout;
+  while (Clock::now() < deadline) {
+    for (HWND hwnd : TopLevelWindows()) {
+      if (!IsWindowVisible(hwnd) || !IsDialogWindow(hwnd)) continue;
+      if (GetDlgItem(hwnd, kFirstFieldId)) {
+        if (Text(hwnd) != kFormCaption) continue;
+        form_ = hwnd;
+        form_thread_ = GetWindowThreadProcessId(hwnd, nullptr);
+        form_seen_ = true;
+        return ::testing::AssertionSuccess();
+      }
+      HWND text = GetDlgItem(hwnd, kMessageBoxTextId);
+      if (!text || Text(text).empty()) continue;
+      box.hwnd = hwnd;
+      box.owner = GetWindow(hwnd, GW_OWNER);
+      box.caption = Text(hwnd);
+      box.text = Text(text);
+      return ::testing::AssertionSuccess();
+    }
+    if (!Running()) {
+      DWORD code = 0;
+      GetExitCodeProcess(process_, &code);
+      return ::testing::AssertionFailure()
+             << "the program ended (exit code " << code << ") without showing a window";
+    }
+    std::this_thread::sleep_for(kPoll);
+  }
+  return ::testing::AssertionFailure()
+         << "neither the form nor a message box within " << kTimeout.count() << " ms";
 }
 
 ::testing::AssertionResult Program::DismissMessageBox(const MessageBoxInfo& box) {

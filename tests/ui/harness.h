@@ -22,8 +22,15 @@ inline constexpr std::chrono::milliseconds kTimeout{15000};
 std::wstring Widen(std::string_view utf8);
 std::string Narrow(std::wstring_view text);
 
+// A path as Wine sees it: a Unix path becomes one on the Z: drive.
+std::wstring WindowsPath(std::string_view path);
+
 // The built program, as a Windows path.
 std::wstring ProgramUnderTest();
+
+// The same path, with the extended-length prefix when it is too long for the
+// plain file functions.
+std::wstring IoPath(const std::wstring& path);
 
 // Bytes and write time of printer.ini, to prove a run left it alone.
 struct FileState {
@@ -39,6 +46,16 @@ void PrintTo(const FileState& state, std::ostream* os);
 class Sandbox {
  public:
   Sandbox();
+  // The copy goes into `sub_path` (components separated by backslashes) below
+  // the fresh directory, each component created in turn, so that the whole path
+  // may be longer than MAX_PATH.
+  explicit Sandbox(std::wstring_view sub_path);
+  // A directory prepared outside the test, with the copy of the program already
+  // in it; it is used as it is and left for whoever prepared it to remove.
+  struct PreparedDirectory {
+    std::wstring dir;
+  };
+  explicit Sandbox(PreparedDirectory prepared);
   ~Sandbox();
   Sandbox(const Sandbox&) = delete;
   Sandbox& operator=(const Sandbox&) = delete;
@@ -58,6 +75,7 @@ class Sandbox {
 
  private:
   std::wstring dir_;
+  std::vector<std::wstring> created_dirs_;  // outermost first; none when prepared
   bool ready_ = false;
 };
 
@@ -73,7 +91,17 @@ struct MessageBoxInfo {
 // still going, so a failing case leaves no window behind.
 class Program {
  public:
-  explicit Program(const Sandbox& sandbox);
+  enum class Start {
+    kNow,
+    // Created with its main thread suspended; Resume lets it run.
+    kSuspended,
+    // Started by a Unix shell from the sandbox directory, `wine ./V7ER.exe`:
+    // Wine's CreateProcessW refuses an .exe path longer than MAX_PATH, the
+    // Unix loader does not. The process is then found by its image name.
+    kFromUnixShell,
+  };
+
+  explicit Program(const Sandbox& sandbox, Start start = Start::kNow);
   ~Program();
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
@@ -81,6 +109,9 @@ class Program {
   bool Started() const { return process_ != nullptr; }
   bool Running() const;
   DWORD Pid() const { return pid_; }
+  void Resume();
+  // The executable's path as the system reports it for the process.
+  std::wstring ImagePath() const;
 
   // Waits for the setup form to be shown.
   ::testing::AssertionResult WaitForForm();
@@ -89,6 +120,9 @@ class Program {
   ::testing::AssertionResult WaitForMessageBox(MessageBoxInfo& box);
   // Clicks the box's OK button and waits until the box is gone.
   ::testing::AssertionResult DismissMessageBox(const MessageBoxInfo& box);
+  // Waits for whichever comes first, the form or a message box; `box.hwnd` is
+  // set only for a box.
+  ::testing::AssertionResult WaitForFormOrMessageBox(MessageBoxInfo& box);
   ::testing::AssertionResult WaitForExit();
   bool FormSeen() const { return form_seen_; }
 
@@ -125,8 +159,11 @@ class Program {
 
  private:
   std::vector<HWND> TopLevelWindows() const;
+  void StartDirectly(const Sandbox& sandbox, bool suspended);
+  void StartFromUnixShell(const Sandbox& sandbox);
 
   HANDLE process_ = nullptr;
+  HANDLE suspended_thread_ = nullptr;
   DWORD pid_ = 0;
   DWORD form_thread_ = 0;
   HWND form_ = nullptr;

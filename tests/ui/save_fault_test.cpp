@@ -1,0 +1,159 @@
+// A save the system refuses leaves printer.ini exactly as it was and nothing
+// beside it; the form says why and stays open with the edits. The refusals: a
+// folder in which nothing new may be made, printer.ini held open without
+// sharing by another program, and a full disk. The folders are prepared outside
+// (fault-dirs.sh, run by CTest as root), since only root can make them.
+#include <cstdlib>
+#include <cwctype>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "form_facts.h"
+
+namespace v7er_ui {
+namespace {
+
+std::wstring Lower(std::wstring text) {
+  for (auto& c : text) c = static_cast<wchar_t>(towlower(c));
+  return text;
+}
+
+std::wstring SystemMessage(DWORD error) {
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message = length ? std::wstring(text, length) : std::wstring();
+  if (text) LocalFree(text);
+  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r'))
+    message.pop_back();
+  return message;
+}
+
+bool ReadText(const std::wstring& path, std::string& text) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  char buffer[1024];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
+  CloseHandle(file);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return true;
+}
+
+// Whatever lifts the fault when it goes out of scope.
+using Hold = std::shared_ptr<void>;
+
+// A prepared folder must really refuse a new file with something in it; if it
+// does not, the case would prove nothing.
+Hold RefusesNewFiles(const Sandbox& sandbox) {
+  const std::wstring probe = sandbox.Dir() + L"probe.tmp";
+  HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  DWORD written = 0;
+  const bool wrote = WriteFile(file, "x", 1, &written, nullptr) && written == 1;
+  CloseHandle(file);
+  DeleteFileW(probe.c_str());
+  if (wrote) ADD_FAILURE() << "the prepared " << Narrow(sandbox.Dir()) << " takes new files";
+  return nullptr;
+}
+
+// Opened as another program would, without sharing, once the form has read it.
+Hold HeldOpen(const Sandbox& sandbox) {
+  HANDLE file = CreateFileW(sandbox.IniPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    ADD_FAILURE() << "cannot open " << Narrow(sandbox.IniPath()) << ": error " << GetLastError();
+    return nullptr;
+  }
+  return Hold(file, CloseHandle);
+}
+
+struct Fault {
+  const char* name;
+  const wchar_t* prepared;  // folder made by fault-dirs.sh, or none: a sandbox of our own
+  DWORD error;              // whose text the message must give as the reason
+  Hold (*hold)(const Sandbox&);
+};
+
+void PrintTo(const Fault& fault, std::ostream* os) {
+  *os << fault.name;
+}
+
+class SaveFault : public ::testing::TestWithParam<Fault> {};
+
+TEST_P(SaveFault, OldFileAndEditsKept) {
+  const Fault& fault = GetParam();
+  std::optional<Sandbox> place;
+  if (fault.prepared) {
+    const char* root = std::getenv("V7ER_FAULT_DIRS");
+    if (!root || !*root)
+      GTEST_SKIP() << "V7ER_FAULT_DIRS is not set; CTest sets it and prepares the folder with "
+                      "tests/ui/fault-dirs.sh";
+    const std::wstring dir = WindowsPath(root) + L"\\" + fault.prepared;
+    if (std::string reason; ReadText(dir + L".skip", reason)) GTEST_SKIP() << reason;
+    place.emplace(Sandbox::PreparedDirectory{dir});
+  } else {
+    place.emplace();
+  }
+  Sandbox& sandbox = *place;
+  ASSERT_TRUE(sandbox.Ready());
+  ASSERT_NO_FATAL_FAILURE(sandbox.WriteIni(kDefaultIni));
+  const FileState before = sandbox.Ini();
+  ASSERT_EQ(before.bytes, kDefaultIni);
+  const auto names_before = sandbox.FileNames();
+
+  Program program(sandbox);
+  ASSERT_TRUE(program.WaitForForm());
+  Hold hold = fault.hold(sandbox);
+  ASSERT_FALSE(HasFailure());
+
+  program.SetText(IDC_AREA_X, L"123.5");
+  program.SetText(IDC_RESET_ORDER, L"z,xy");
+  program.Click(IDC_RELEASE_LIMIT);
+  program.Click(IDC_MODE_ROTATE_Z);
+  program.PostClick(IDOK);
+  MessageBoxInfo box;
+  ASSERT_TRUE(program.WaitForMessageBox(box));
+  EXPECT_EQ(Narrow(box.caption), "Error");
+  EXPECT_EQ(Narrow(MessageBoxIconKind(box.hwnd)), "error");
+  const std::wstring text = Lower(box.text);
+  EXPECT_NE(text.find(L"could not be saved"), std::wstring::npos) << Narrow(box.text);
+  EXPECT_NE(text.find(Lower(sandbox.IniPath())), std::wstring::npos)
+      << Narrow(box.text) << "\ndoes not name " << Narrow(sandbox.IniPath());
+  const std::wstring reason = SystemMessage(fault.error);
+  ASSERT_FALSE(reason.empty());
+  EXPECT_NE(box.text.find(reason), std::wstring::npos)
+      << Narrow(box.text) << "\ndoes not give the reason \"" << Narrow(reason) << "\"";
+  ASSERT_TRUE(program.DismissMessageBox(box));
+
+  ASSERT_TRUE(program.Running()) << "the program ended after a failed save";
+  EXPECT_TRUE(IsWindowVisible(program.Form()));
+  EXPECT_TRUE(IsWindowEnabled(program.Form()));
+  EXPECT_EQ(Narrow(program.Shown(IDC_AREA_X)), "123.5");
+  EXPECT_EQ(Narrow(program.Shown(IDC_RESET_ORDER)), "z,xy");
+  EXPECT_EQ(Narrow(program.Shown(IDC_RELEASE_LIMIT)), "checked");
+  EXPECT_EQ(Narrow(CheckedOptions(program)), "2062");
+
+  hold.reset();
+  EXPECT_EQ(sandbox.Ini(), before);
+  EXPECT_EQ(sandbox.FileNames(), names_before) << "a file was left behind";
+  program.PostClick(IDCANCEL);
+  ASSERT_TRUE(program.WaitForExit());
+  EXPECT_EQ(sandbox.Ini(), before);
+  EXPECT_EQ(sandbox.FileNames(), names_before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, SaveFault,
+    ::testing::Values(Fault{"FolderRefusesNewFiles", L"read-only-folder", ERROR_ACCESS_DENIED,
+                            RefusesNewFiles},
+                      Fault{"FileHeldOpenWithoutSharing", nullptr, ERROR_ACCESS_DENIED, HeldOpen},
+                      Fault{"DiskFull", L"full-disk", ERROR_DISK_FULL, RefusesNewFiles}),
+    [](const ::testing::TestParamInfo<Fault>& fault) { return std::string(fault.param.name); });
+
+}  // namespace
+}  // namespace v7er_ui
