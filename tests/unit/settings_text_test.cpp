@@ -136,6 +136,14 @@ TEST(SettingsText, NumberFormats) {
   }
 }
 
+// Values at the edges, where a plain format would not read back as written.
+TEST(SettingsText, NumberFormatsAtTheEdges) {
+  EXPECT_EQ(FormatCompact(-4.9999999999999996e-05), L"0");  // rounds to "-0.0000"
+  EXPECT_EQ(FormatGeneral10(1.7976931348623157e308), L"1.797693134e+308");
+  EXPECT_EQ(FormatGeneral10(-1.7976931348623157e308), L"-1.797693134e+308");
+  EXPECT_EQ(ParseDouble(FormatGeneral10(1.7976931348623157e308)), 1.797693134e308);
+}
+
 // One line of a settings file, and what it does to a default parameter set.
 TEST(SettingsText, SingleLinesOverDefaults) {
   const HardwareParams defaults;
