@@ -84,6 +84,20 @@ std::wstring IoPath(const std::wstring& path) {
   return L"\\\\?\\" + path;
 }
 
+std::vector<std::wstring> NamesIn(const std::wstring& dir) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found = {};
+  HANDLE search = FindFirstFileW(IoPath(dir + L"*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name != L"." && name != L"..") names.push_back(name);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 void PrintTo(const FileState& state, std::ostream* os) {
   if (!state.exists) {
     *os << "(no file)";
@@ -147,14 +161,15 @@ Sandbox::Sandbox(PreparedDirectory prepared) : dir_(std::move(prepared.dir)) {
 }
 
 Sandbox::~Sandbox() {
-  if (created_dirs_.empty()) return;
-  for (const std::wstring& name : FileNames()) {
-    const std::wstring path = IoPath(dir_ + name);
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(path.c_str());
-  }
-  for (auto dir = created_dirs_.rbegin(); dir != created_dirs_.rend(); ++dir)
+  // Innermost first; a program that lost its way may have left files higher up.
+  for (auto dir = created_dirs_.rbegin(); dir != created_dirs_.rend(); ++dir) {
+    for (const std::wstring& name : NamesIn(*dir)) {
+      const std::wstring path = IoPath(*dir + name);
+      SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileW(path.c_str());
+    }
     RemoveDirectoryW(IoPath(*dir).c_str());
+  }
 }
 
 void Sandbox::WriteIni(std::string_view bytes) {
@@ -199,17 +214,7 @@ void Sandbox::SetIniReadOnly(bool read_only) {
 }
 
 std::vector<std::wstring> Sandbox::FileNames() const {
-  std::vector<std::wstring> names;
-  WIN32_FIND_DATAW found = {};
-  HANDLE search = FindFirstFileW(IoPath(dir_ + L"*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
-  do {
-    const std::wstring name = found.cFileName;
-    if (name != L"." && name != L"..") names.push_back(name);
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
-  std::sort(names.begin(), names.end());
-  return names;
+  return NamesIn(dir_);
 }
 
 // ---------------------------------------------------------------- Program

@@ -32,6 +32,9 @@ std::wstring ProgramUnderTest();
 // plain file functions.
 std::wstring IoPath(const std::wstring& path);
 
+// Names in a directory (ending in a backslash), sorted, without "." and "..".
+std::vector<std::wstring> NamesIn(const std::wstring& dir);
+
 // Bytes and write time of printer.ini, to prove a run left it alone.
 struct FileState {
   bool exists = false;

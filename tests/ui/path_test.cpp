@@ -76,16 +76,7 @@ TEST_P(ProgramPlace, ReadsAndWritesPrinterIniBesideItself) {
     const std::wstring last = slash == std::wstring::npos ? rest : rest.substr(slash + 1);
     rest.resize(slash == std::wstring::npos ? 0 : slash);
     dir.resize(dir.size() - last.size() - 1);
-    WIN32_FIND_DATAW found = {};
-    HANDLE search = FindFirstFileW(IoPath(dir + L"*").c_str(), &found);
-    ASSERT_NE(search, INVALID_HANDLE_VALUE) << Narrow(dir);
-    std::vector<std::wstring> entries;
-    do {
-      const std::wstring name = found.cFileName;
-      if (name != L"." && name != L"..") entries.push_back(name);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    EXPECT_EQ(entries, std::vector<std::wstring>{last}) << "in " << Narrow(dir);
+    EXPECT_EQ(NamesIn(dir), std::vector<std::wstring>{last}) << "in " << Narrow(dir);
   }
 }
 
