@@ -32,7 +32,6 @@ const UserCodec& Codec() {
   return codec;
 }
 
-
 }  // namespace
 
 std::wstring DecodeLocaleText(std::string_view bytes) {

@@ -24,7 +24,6 @@ UINT UserCodePage() {
   return codePage;
 }
 
-
 }  // namespace
 
 std::wstring DecodeLocaleText(std::string_view bytes) {
