@@ -104,9 +104,6 @@ std::int32_t ParseLong(std::wstring_view text) {
 }
 
 std::wstring FormatCompact(double value) {
-  // Values that round to nothing at four decimals are written as "0", never "-0".
-  const double scaled = value * 10000.0;
-  if (std::trunc(scaled > 0 ? scaled + 0.5 : scaled - 0.5) == 0) return L"0";
   char buffer[400];  // fixed notation of the largest double needs 309 digits
   const auto result =
       std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 4);
@@ -115,9 +112,8 @@ std::wstring FormatCompact(double value) {
     while (text.back() == '0') text.pop_back();
     while (text.back() == '.') text.pop_back();
   }
-  // The test above multiplies in floating point, so a value a hair above
-  // -0.00005 can pass it and still round to "-0" here.
-  if (text == "-0") return L"0";
+  // A value that rounds to nothing at four decimals is "0", never "-0".
+  if (text == "-0") text = "0";
   return Widen(text.data(), text.data() + text.size());
 }
 

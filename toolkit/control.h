@@ -6,7 +6,6 @@
 class Control {
  public:
   void Attach(HWND window) { window_ = window; }
-  HWND Handle() const { return window_; }
   bool IsAttached() const { return window_ != nullptr; }
   void EnableWindow(bool enable) {
     if (window_) ::EnableWindow(window_, enable ? TRUE : FALSE);

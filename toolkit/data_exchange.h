@@ -17,7 +17,6 @@ class DataExchange {
 
   bool Saving() const { return saveAndValidate_; }
   bool Failed() const { return failed_; }
-  HWND Dialog() const { return dialog_; }
   HWND Item(int id) const { return GetDlgItem(dialog_, id); }
 
   // Tells the user, then puts the focus on the field with its text selected.

@@ -24,7 +24,6 @@ class Dialog {
   bool UpdateData(bool saveAndValidate);
 
   HWND GetSafeHwnd() const { return window_; }
-  HWND GetItem(int id) const { return GetDlgItem(window_, id); }
   void EndDialog(INT_PTR result) { ::EndDialog(window_, result); }
 
  protected:

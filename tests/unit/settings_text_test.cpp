@@ -204,28 +204,6 @@ TEST(SettingsText, SingleLinesOverDefaults) {
   }
 }
 
-TEST(SettingsText, WriterLinesForDefaults) {
-  EXPECT_EQ(FormatSettingsText(HardwareParams{}),
-            L"fAreaX = 110\r\n"
-            L"fAreaY = 80\r\n"
-            L"fAreaZ = 100\r\n"
-            L"fStepX = 0.0069851349\r\n"
-            L"fStepY = 0.0069851349\r\n"
-            L"fStepZ = 0.0069851349\r\n"
-            L"nSpeedScale = 5\r\n"
-            L"nSpeedBase = 30\r\n"
-            L"nResetMode = 1\r\n"
-            L"strResetOrder = xy\r\n"
-            L"nPrintMode = 0\r\n"
-            L"dFlipAngle = 30\r\n"
-            L"bClearRotateReturn = 1\r\n"
-            L"bResetRotate = 0\r\n"
-            L"fSwivelModulus = 0.01125\r\n"
-            L"bInitReset = 0\r\n"
-            L"bFirstPrnReset = 1\r\n"
-            L"nDelayCharSp = 0\r\n");
-}
-
 TEST(SettingsText, WriterEncodesEveryField) {
   HardwareParams p;
   p.fAreaX = 110.123456;
