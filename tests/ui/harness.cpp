@@ -345,20 +345,27 @@ bool Program::Running() const {
   return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
 }
 
+namespace {
+
+struct WindowSearch {
+  DWORD pid;
+  std::vector<HWND> found;
+};
+
+// A callback of its own, not a lambda: on x86 it must be __stdcall.
+BOOL CALLBACK CollectWindowOfProcess(HWND hwnd, LPARAM context) {
+  auto* search = reinterpret_cast<WindowSearch*>(context);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  if (pid == search->pid) search->found.push_back(hwnd);
+  return TRUE;
+}
+
+}  // namespace
+
 std::vector<HWND> Program::TopLevelWindows() const {
-  struct Search {
-    DWORD pid;
-    std::vector<HWND> found;
-  } search{pid_, {}};
-  EnumWindows(
-      [](HWND hwnd, LPARAM context) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(context);
-        DWORD pid = 0;
-        GetWindowThreadProcessId(hwnd, &pid);
-        if (pid == s->pid) s->found.push_back(hwnd);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  WindowSearch search{pid_, {}};
+  EnumWindows(CollectWindowOfProcess, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 

@@ -177,6 +177,11 @@ std::string KindMismatch(HWND hwnd, Kind kind) {
   return "unknown kind";
 }
 
+// A dialog procedure of its own, not a lambda: on x86 it must be __stdcall.
+INT_PTR CALLBACK NothingHandled(HWND, UINT, WPARAM, LPARAM) {
+  return FALSE;
+}
+
 // The same template, made into a hidden dialog of this process: it gives the
 // dialog base units (MapDialogRect does not work on another process's dialog)
 // and the flags as the template sets them, before the program changes any.
@@ -186,9 +191,8 @@ class TemplateDialog {
     module_ = LoadLibraryExW(exe.c_str(), nullptr,
                              LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     if (!module_) return;
-    dialog_ = CreateDialogParamW(
-        module_, MAKEINTRESOURCEW(IDD_HARDWARE_SETUP), nullptr,
-        [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+    dialog_ = CreateDialogParamW(module_, MAKEINTRESOURCEW(IDD_HARDWARE_SETUP), nullptr,
+                                 NothingHandled, 0);
     if (dialog_) ShowWindow(dialog_, SW_HIDE);
   }
   ~TemplateDialog() {
