@@ -40,20 +40,27 @@ class PeImage {
   std::uint16_t Magic() const { return U16(optional_); }
   std::uint16_t Subsystem() const { return U16(optional_ + 68); }
   std::uint16_t DllCharacteristics() const { return U16(optional_ + 70); }
-  std::uint32_t DirectoryRva(int index) const { return U32(optional_ + 112 + index * 8u); }
+  std::uint32_t DirectoryRva(int index) const {
+    return U32(optional_ + (Is64Bit() ? 112 : 96) + index * 8u);
+  }
+
+  bool Is64Bit() const { return Magic() == 0x20B; }
 
   // DLL name (upper case) -> imported function names.
   std::map<std::string, std::set<std::string>> Imports() const {
     std::map<std::string, std::set<std::string>> imports;
+    const std::size_t thunk = Is64Bit() ? 8 : 4;
+    const std::uint64_t byOrdinal = Is64Bit() ? 1ull << 63 : 1ull << 31;
     for (std::size_t d = Offset(DirectoryRva(1)); d && U32(d + 12) != 0; d += 20) {
       std::string dll = String(Offset(U32(d + 12)));
       std::transform(dll.begin(), dll.end(), dll.begin(),
                      [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
       std::set<std::string>& functions = imports[dll];
       const std::uint32_t lookup = U32(d) ? U32(d) : U32(d + 16);
-      for (std::size_t t = Offset(lookup); t && U64(t) != 0; t += 8) {
-        const std::uint64_t entry = U64(t);
-        if (!(entry >> 63)) functions.insert(String(Offset(static_cast<std::uint32_t>(entry)) + 2));
+      for (std::size_t t = Offset(lookup); t && Read(t, thunk) != 0; t += thunk) {
+        const std::uint64_t entry = Read(t, thunk);
+        functions.insert(entry & byOrdinal ? "#" + std::to_string(entry & 0xFFFF)
+                                           : String(Offset(static_cast<std::uint32_t>(entry)) + 2));
       }
     }
     return imports;
@@ -78,7 +85,6 @@ class PeImage {
   }
   std::uint16_t U16(std::size_t at) const { return static_cast<std::uint16_t>(Read(at, 2)); }
   std::uint32_t U32(std::size_t at) const { return static_cast<std::uint32_t>(Read(at, 4)); }
-  std::uint64_t U64(std::size_t at) const { return Read(at, 8); }
   std::string String(std::size_t at) const {
     std::string text;
     while (at && at < bytes_.size() && bytes_[at]) text += bytes_[at++];
@@ -90,9 +96,8 @@ class PeImage {
   std::vector<Section> sections_;
 };
 
-std::string ExePath() {
-  // CMake gives a host path; under Wine the host's root is drive Z:.
-  std::string path = V7ER_EXE_PATH;
+// CMake gives host paths; under Wine the host's root is drive Z:.
+std::string HostPath(std::string path) {
 #ifdef _WIN32
   if (!path.empty() && path[0] == '/') {
     std::replace(path.begin(), path.end(), '/', '\\');
@@ -102,35 +107,75 @@ std::string ExePath() {
   return path;
 }
 
-TEST(ExecutableImage, IsA64BitGuiProgramWithAslrAndDep) {
+std::string ExePath() {
+  return HostPath(V7ER_EXE_PATH);
+}
+
+// "DLL function" lines: what Windows 7 SP1 without later updates exports, as far
+// as these programs import it. A new import fails the test until it is checked
+// and added.
+std::map<std::string, std::set<std::string>> Windows7Exports() {
+  std::map<std::string, std::set<std::string>> exports;
+  std::ifstream in(HostPath(V7ER_WINDOWS7_EXPORTS));
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    const std::size_t space = line.find(' ');
+    if (space == std::string::npos) continue;
+    std::string dll = line.substr(0, space);
+    std::transform(dll.begin(), dll.end(), dll.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    exports[dll].insert(line.substr(space + 1));
+  }
+  return exports;
+}
+
+TEST(ExecutableImage, IsAGuiProgramWithAslrAndDep) {
   PeImage image(ExePath());
   ASSERT_TRUE(image.Parse()) << ExePath();
-  EXPECT_EQ(image.Magic(), 0x20B) << "PE32+ (x86_64)";
+  // The image is built for the same processor as this test.
+  EXPECT_EQ(image.Is64Bit(), sizeof(void*) == 8) << "magic " << image.Magic();
   EXPECT_EQ(image.Subsystem(), 2) << "Windows GUI subsystem";
   EXPECT_EQ(image.FileCharacteristics() & 0x0001, 0) << "relocations kept, so ASLR can move it";
+  if (!image.Is64Bit()) {
+    EXPECT_TRUE(image.FileCharacteristics() & 0x0020) << "LARGE_ADDRESS_AWARE";
+  }
   const struct {
     std::uint16_t flag;
     const char* name;
-  } flags[] = {{0x0020, "HIGH_ENTROPY_VA"}, {0x0040, "DYNAMIC_BASE"}, {0x0100, "NX_COMPAT"}};
+    bool wanted;
+  } flags[] = {{0x0020, "HIGH_ENTROPY_VA", image.Is64Bit()},
+               {0x0040, "DYNAMIC_BASE", true},
+               {0x0100, "NX_COMPAT", true}};
   for (const auto& f : flags) {
-    EXPECT_TRUE(image.DllCharacteristics() & f.flag) << f.name;
+    EXPECT_EQ((image.DllCharacteristics() & f.flag) != 0, f.wanted) << f.name;
   }
   EXPECT_NE(image.DirectoryRva(5), 0u) << "a relocation table";
   EXPECT_NE(image.DirectoryRva(2), 0u) << "resources (form, icon, manifest)";
 }
 
-TEST(ExecutableImage, ImportsOnlySystemDllsAndRestrictsDllSearch) {
+TEST(ExecutableImage, ImportsOnlyWhatWindows7Sp1Exports) {
   PeImage image(ExePath());
   ASSERT_TRUE(image.Parse());
   const auto imports = image.Imports();
+  const auto windows7 = Windows7Exports();
   ASSERT_FALSE(imports.empty());
-  const std::set<std::string> system = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL",
-                                        "COMCTL32.DLL", "MSVCRT.DLL", "ADVAPI32.DLL"};
+  ASSERT_FALSE(windows7.empty()) << "cannot read " << V7ER_WINDOWS7_EXPORTS;
   for (const auto& [dll, functions] : imports) {
-    EXPECT_TRUE(system.count(dll)) << dll << " is not a system DLL";
+    EXPECT_FALSE(dll.starts_with("API-MS-WIN-"))
+        << dll << ": the Universal CRT is not on Windows 7";
+    const auto known = windows7.find(dll);
+    if (known == windows7.end()) {
+      ADD_FAILURE() << dll << " is not a Windows 7 system DLL of the list";
+      continue;
+    }
+    for (const std::string& function : functions) {
+      EXPECT_TRUE(known->second.count(function)) << dll << " " << function << " is not in the list";
+    }
   }
+  // Looked up at run time instead: Windows 7 SP1 as shipped lacks it.
   ASSERT_TRUE(imports.count("KERNEL32.DLL"));
-  EXPECT_TRUE(imports.at("KERNEL32.DLL").count("SetDefaultDllDirectories"));
+  EXPECT_FALSE(imports.at("KERNEL32.DLL").count("SetDefaultDllDirectories"));
+  EXPECT_TRUE(imports.at("KERNEL32.DLL").count("SetDllDirectoryW"));
   ASSERT_TRUE(imports.count("USER32.DLL"));
   EXPECT_TRUE(imports.at("USER32.DLL").count("DialogBoxParamW"));
 }

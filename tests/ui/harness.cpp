@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cwchar>
 #include <functional>
 #include <sstream>
 #include <thread>
@@ -285,10 +286,19 @@ void Program::StartFromUnixShell(const Sandbox& sandbox) {
     return;
   }
   const std::vector<DWORD> before = ProcessesNamed(L"V7ER.exe");
-  // Its output goes nowhere: a Wine process holding the test's output pipe
+  // The loader of this process's own bitness, which is the program's: Debian's
+  // `wine` is the 32-bit loader, and when it hands a 64-bit program on to the
+  // 64-bit one from a folder whose Windows path is longer than MAX_PATH, the
+  // program is lost. Wine keeps the loader's path in the Windows environment
+  // only. The output goes nowhere: a Wine process holding the test's output pipe
   // would keep CTest waiting.
-  std::wstring command_line =
-      L"/bin/sh -c \"cd '" + Widen(dir) + L"' && exec wine ./V7ER.exe </dev/null >/dev/null 2>&1\"";
+  wchar_t loader[MAX_PATH] = L"wine";
+  const DWORD loader_length = GetEnvironmentVariableW(L"WINELOADER", loader, MAX_PATH);
+  if (loader_length == 0 || loader_length >= MAX_PATH || wcschr(loader, L'\'') != nullptr) {
+    wcscpy(loader, L"wine");
+  }
+  std::wstring command_line = L"/bin/sh -c \"cd '" + Widen(dir) + L"' && exec '" + loader +
+                              L"' ./V7ER.exe </dev/null >/dev/null 2>&1\"";
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
