@@ -322,6 +322,39 @@ TEST(FormLayout, FrameIsAFixedCentredDialog) {
       << "frame " << ToString(frame) << ", screen " << ToString(monitor.rcMonitor);
 }
 
+// The template's own header: DS_SETFONT with "MS Shell Dlg" at 9 points and no
+// DS_FIXEDSYS, which would make Windows take "MS Shell Dlg 2" and other widths.
+TEST(FormLayout, TemplateAsksForMsShellDlgAt9Points) {
+  const HMODULE module = LoadLibraryExW(ProgramUnderTest().c_str(), nullptr,
+                                        LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  ASSERT_TRUE(module) << "error " << GetLastError();
+  const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(IDD_HARDWARE_SETUP), RT_DIALOG);
+  ASSERT_TRUE(found);
+  const auto* words = static_cast<const WORD*>(LockResource(LoadResource(module, found)));
+  ASSERT_TRUE(words);
+  // DLGTEMPLATEEX: version 1, signature 0xFFFF, help id, extended style, style,
+  // item count, x, y, cx, cy; then menu, class and caption, then the font.
+  ASSERT_EQ(words[0], 1);
+  ASSERT_EQ(words[1], 0xFFFF);
+  const DWORD style = words[6] | (static_cast<DWORD>(words[7]) << 16);
+  EXPECT_TRUE(style & DS_SETFONT);
+  EXPECT_FALSE(style & DS_FIXEDSYS);
+  EXPECT_EQ(std::vector<int>(words + 8, words + 13), (std::vector<int>{48, 0, 0, 451, 262}));
+  const WORD* at = words + 13;
+  for (int name = 0; name < 2; ++name) {  // menu, class: none, an ordinal or a string
+    if (*at == 0xFFFF) {
+      at += 2;
+    } else {
+      at += std::wcslen(reinterpret_cast<const wchar_t*>(at)) + 1;
+    }
+  }
+  EXPECT_EQ(Narrow(reinterpret_cast<const wchar_t*>(at)), "Hardware Parameter Setup");
+  at += std::wcslen(reinterpret_cast<const wchar_t*>(at)) + 1;
+  EXPECT_EQ(at[0], 9) << "points";
+  EXPECT_EQ(Narrow(reinterpret_cast<const wchar_t*>(at + 3)), "MS Shell Dlg");
+  FreeLibrary(module);
+}
+
 // The focus starts on the warning label; Tab then follows the template order
 // through the enabled tab stops (one option, the checked one) and wraps.
 TEST(FormLayout, TabOrderFollowsTheTemplate) {
