@@ -35,6 +35,24 @@ TEST(RunningGuard, RefusedWhileMainApplicationRuns) {
   EXPECT_EQ(sandbox.Ini(), before);
 }
 
+// The main application running with more rights than the user: the marker
+// exists, but opening it is denied. That is running too.
+TEST(RunningGuard, RefusedWhenTheMarkerCannotBeOpened) {
+  Sandbox sandbox;
+  sandbox.WriteIni(kDefaultIni);
+  const FileState before = sandbox.Ini();
+  MarkerHeld main_application(MarkerHeld::Access::kDeniedToOthers);
+  ASSERT_TRUE(main_application.Ok()) << "the marker existed before the case";
+  SetLastError(ERROR_SUCCESS);
+  const HANDLE opened = CreateMutexW(nullptr, FALSE, L"Cavlor");
+  ASSERT_EQ(opened, nullptr) << "the marker's access list lets others in";
+  ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+
+  Program program(sandbox);
+  ExpectRefusal(program);
+  EXPECT_EQ(sandbox.Ini(), before);
+}
+
 TEST(RunningGuard, SecondCopyRefusedWhileFirstIsOpen) {
   Sandbox sandbox;
   sandbox.WriteIni(kDefaultIni);

@@ -590,8 +590,16 @@ void Program::PostToForm(UINT msg, WPARAM wparam, LPARAM lparam) {
 
 // ---------------------------------------------------------------- marker
 
-MarkerHeld::MarkerHeld() {
-  handle_ = CreateMutexW(nullptr, FALSE, L"Cavlor");
+MarkerHeld::MarkerHeld(Access access) {
+  SECURITY_DESCRIPTOR descriptor = {};
+  ACL nobody = {};
+  SECURITY_ATTRIBUTES attributes = {sizeof attributes, &descriptor, FALSE};
+  const bool denied = access == Access::kDeniedToOthers &&
+                      InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+                      InitializeAcl(&nobody, sizeof nobody, ACL_REVISION) &&
+                      SetSecurityDescriptorDacl(&descriptor, TRUE, &nobody, FALSE);
+  if (access == Access::kDeniedToOthers && !denied) return;  // not Ok()
+  handle_ = CreateMutexW(denied ? &attributes : nullptr, FALSE, L"Cavlor");
   existed_ = GetLastError() == ERROR_ALREADY_EXISTS;
 }
 

@@ -177,7 +177,13 @@ class Program {
 // would hold it.
 class MarkerHeld {
  public:
-  MarkerHeld();
+  enum class Access {
+    kDefault,
+    // An empty access list: nobody else may open it, as when the main
+    // application runs with rights the user does not have.
+    kDeniedToOthers,
+  };
+  explicit MarkerHeld(Access access = Access::kDefault);
   ~MarkerHeld();
   MarkerHeld(const MarkerHeld&) = delete;
   MarkerHeld& operator=(const MarkerHeld&) = delete;
