@@ -1,0 +1,307 @@
+// The form's texts under the dialog font this system gives it: every label,
+// title and default value fits its control at the template's sizes, the Chinese
+// characters come from a real font, and the caption buttons' font is there.
+// Measured in a hidden dialog of this process made from the same template, with
+// the font the dialog gives its controls.
+#include <algorithm>
+#include <cstdint>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "form_facts.h"
+
+namespace v7er_ui {
+namespace {
+
+// A dialog procedure of its own, not a lambda: on x86 it must be __stdcall.
+INT_PTR CALLBACK LeaveAlone(HWND, UINT, WPARAM, LPARAM) {
+  return FALSE;
+}
+
+// Template 102 as a hidden dialog of this process, with the controls the
+// program gets: those of the common controls its manifest asks for.
+class HiddenForm {
+ public:
+  HiddenForm() {
+    const std::wstring exe = ProgramUnderTest();
+    ACTCTXW manifest = {};
+    manifest.cbSize = sizeof manifest;
+    manifest.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    manifest.lpSource = exe.c_str();
+    manifest.lpResourceName = CREATEPROCESS_MANIFEST_RESOURCE_ID;
+    context_ = CreateActCtxW(&manifest);
+    ULONG_PTR cookie = 0;
+    if (context_ == INVALID_HANDLE_VALUE || !ActivateActCtx(context_, &cookie)) return;
+    module_ = LoadLibraryExW(exe.c_str(), nullptr,
+                             LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    if (module_)
+      dialog_ =
+          CreateDialogParamW(module_, MAKEINTRESOURCEW(IDD_HARDWARE_SETUP), nullptr, LeaveAlone, 0);
+    DeactivateActCtx(0, cookie);
+  }
+  ~HiddenForm() {
+    if (dialog_) DestroyWindow(dialog_);
+    if (module_) FreeLibrary(module_);
+    if (context_ != INVALID_HANDLE_VALUE) ReleaseActCtx(context_);
+  }
+  HiddenForm(const HiddenForm&) = delete;
+  HiddenForm& operator=(const HiddenForm&) = delete;
+
+  HWND Dialog() const { return dialog_; }
+  HFONT Font() const { return reinterpret_cast<HFONT>(SendMessageW(dialog_, WM_GETFONT, 0, 0)); }
+  std::vector<HWND> Children() const {
+    std::vector<HWND> children;
+    for (HWND c = GetWindow(dialog_, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+      children.push_back(c);
+    return children;
+  }
+
+ private:
+  HANDLE context_ = INVALID_HANDLE_VALUE;
+  HMODULE module_ = nullptr;
+  HWND dialog_ = nullptr;
+};
+
+// A screen-compatible DC with a control's font selected.
+class FontDc {
+ public:
+  explicit FontDc(HFONT font) : dc_(CreateCompatibleDC(nullptr)) { old_ = SelectObject(dc_, font); }
+  ~FontDc() {
+    SelectObject(dc_, old_);
+    DeleteDC(dc_);
+  }
+  FontDc(const FontDc&) = delete;
+  FontDc& operator=(const FontDc&) = delete;
+  HDC Dc() const { return dc_; }
+
+ private:
+  HDC dc_;
+  HGDIOBJ old_;
+};
+
+std::wstring ClassOf(HWND hwnd) {
+  wchar_t name[64] = {};
+  GetClassNameW(hwnd, name, 64);
+  return name;
+}
+
+std::wstring OwnText(HWND hwnd) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
+  text.resize(
+      static_cast<std::size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+int OneLineWidth(HDC dc, const std::wstring& text) {
+  RECT r = {0, 0, 0, 0};
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r,
+            DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+  return r.right - r.left;
+}
+
+std::string FaceOf(HFONT font) {
+  FontDc dc(font);
+  wchar_t face[LF_FACESIZE] = {};
+  GetTextFaceW(dc.Dc(), LF_FACESIZE, face);
+  return Narrow(face);
+}
+
+// What a control needs against what it has, in pixels, or empty if it fits.
+std::string Shortfall(HWND control, const std::wstring& text) {
+  const auto style = static_cast<DWORD>(GetWindowLongPtrW(control, GWL_STYLE));
+  const auto font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+  if (!font) return "no font";
+  FontDc dc(font);
+  RECT client = {};
+  GetClientRect(control, &client);
+  const std::wstring kind = ClassOf(control);
+  std::ostringstream out;
+  if (_wcsicmp(kind.c_str(), L"Static") == 0) {
+    // As the static draws it: wrapped at its width, as many lines as that takes.
+    RECT need = {0, 0, client.right, 0};
+    UINT format = DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS;
+    if ((style & SS_TYPEMASK) == SS_CENTER) format |= DT_CENTER;
+    DrawTextW(dc.Dc(), text.c_str(), static_cast<int>(text.size()), &need, format);
+    if (need.right - need.left > client.right || need.bottom > client.bottom)
+      out << "needs " << need.right - need.left << "x" << need.bottom << ", has " << client.right
+          << "x" << client.bottom;
+  } else if (_wcsicmp(kind.c_str(), L"Edit") == 0) {
+    const auto margins = static_cast<DWORD>(SendMessageW(control, EM_GETMARGINS, 0, 0));
+    const int need = OneLineWidth(dc.Dc(), text) + LOWORD(margins) + HIWORD(margins);
+    if (need > client.right) out << "needs " << need << " wide, has " << client.right;
+  } else {
+    const DWORD type = style & BS_TYPEMASK;
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(dc.Dc(), &metrics);
+    int need = OneLineWidth(dc.Dc(), text);
+    if (type == BS_AUTOCHECKBOX || type == BS_AUTORADIOBUTTON) {
+      // The box, then half a digit's width of gap, as the button lays it out.
+      int digit = 0;
+      GetCharWidth32W(dc.Dc(), L'0', L'0', &digit);
+      need += GetSystemMetrics(SM_CXMENUCHECK) + digit / 2;
+    } else {
+      // A group box's title and a push button's text keep an edge and a space
+      // free on each side.
+      need += 2 * (GetSystemMetrics(SM_CXEDGE) + metrics.tmAveCharWidth);
+    }
+    if (need > client.right || (type != BS_GROUPBOX && metrics.tmHeight > client.bottom))
+      out << "needs " << need << "x" << metrics.tmHeight << ", has " << client.right << "x"
+          << client.bottom;
+  }
+  return out.str();
+}
+
+TEST(FormFont, EveryTextFitsItsControl) {
+  HiddenForm form;
+  ASSERT_TRUE(form.Dialog()) << "cannot make a dialog from template 102: error " << GetLastError();
+  RECT units = {4, 8, 0, 0};
+  MapDialogRect(form.Dialog(), &units);
+  SCOPED_TRACE("dialog font \"" + FaceOf(form.Font()) + "\", base units " +
+               std::to_string(units.left) + "x" + std::to_string(units.top));
+
+  int measured = 0;
+  for (HWND control : form.Children()) {
+    const std::wstring text = OwnText(control);
+    if (text.empty()) continue;  // the edit boxes and the etched line
+    ++measured;
+    EXPECT_EQ(Shortfall(control, text), "")
+        << "id " << GetDlgCtrlID(control) << " \"" << Narrow(text) << "\"";
+  }
+  EXPECT_EQ(measured, 35) << "labels, titles and buttons with a text";
+
+  for (const FieldShown& field : kDefaultsShown) {
+    HWND control = GetDlgItem(form.Dialog(), field.id);
+    if (_wcsicmp(ClassOf(control).c_str(), L"Edit") != 0) continue;
+    EXPECT_EQ(Shortfall(control, field.shown), "")
+        << "default value \"" << Narrow(field.shown) << "\" in " << field.id;
+  }
+}
+
+struct Bitmap {
+  std::vector<std::uint32_t> pixels;
+  bool Inked() const {
+    return std::any_of(pixels.begin(), pixels.end(),
+                       [](std::uint32_t p) { return (p & 0xFFFFFF) != 0xFFFFFF; });
+  }
+};
+
+// One character, black on white, as the font draws it.
+Bitmap Render(HFONT font, wchar_t c) {
+  constexpr int kSide = 48;
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = kSide;
+  info.bmiHeader.biHeight = -kSide;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  FontDc dc(font);
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(dc.Dc(), &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (!bitmap) return {};
+  HGDIOBJ old = SelectObject(dc.Dc(), bitmap);
+  RECT all = {0, 0, kSide, kSide};
+  FillRect(dc.Dc(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  SetTextColor(dc.Dc(), RGB(0, 0, 0));
+  SetBkMode(dc.Dc(), TRANSPARENT);
+  TextOutW(dc.Dc(), 4, 4, &c, 1);
+  GdiFlush();
+  const auto* p = static_cast<const std::uint32_t*>(bits);
+  Bitmap result{std::vector<std::uint32_t>(p, p + kSide * kSide)};
+  SelectObject(dc.Dc(), old);
+  DeleteObject(bitmap);
+  return result;
+}
+
+// Every Chinese character of the form, drawn with the form's font, is a glyph
+// of its own and not the box that stands for a missing one.
+TEST(FormFont, ChineseCharactersAreRealGlyphs) {
+  HiddenForm form;
+  ASSERT_TRUE(form.Dialog());
+  const HFONT font = form.Font();
+  // Unassigned in Unicode: no font has it, so this is the missing-glyph box.
+  const Bitmap missing = Render(font, L'\x0378');
+  std::set<wchar_t> chinese;
+  for (HWND control : form.Children())
+    for (const wchar_t c : OwnText(control))
+      if (c >= 0x4E00 && c <= 0x9FFF) chinese.insert(c);
+  ASSERT_GT(chinese.size(), 100u);
+  std::wstring boxes;
+  for (const wchar_t c : chinese) {
+    const Bitmap drawn = Render(font, c);
+    if (!drawn.Inked() || drawn.pixels == missing.pixels) boxes += c;
+  }
+  EXPECT_EQ(Narrow(boxes), "") << "drawn as boxes with \"" << FaceOf(font) << "\"";
+}
+
+// The caption's close box is the letter "r" of Marlett; without that font it
+// shows as a plain "r".
+TEST(FormFont, CaptionButtonFontIsThere) {
+  HFONT marlett =
+      CreateFontW(-16, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SYMBOL_CHARSET, OUT_DEFAULT_PRECIS,
+                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"Marlett");
+  HFONT plain =
+      CreateFontW(-16, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"MS Shell Dlg");
+  EXPECT_EQ(FaceOf(marlett), "Marlett");
+  EXPECT_NE(Render(marlett, L'r').pixels, Render(plain, L'r').pixels);
+  DeleteObject(marlett);
+  DeleteObject(plain);
+}
+
+std::wstring WineCodepages() {
+  wchar_t value[64] = {};
+  DWORD size = sizeof value;
+  if (RegGetValueW(HKEY_CURRENT_USER, L"Software\\Wine\\Fonts", L"Codepages", RRF_RT_REG_SZ,
+                   nullptr, value, &size) != ERROR_SUCCESS)
+    return {};
+  return value;
+}
+
+// Wine resets its font defaults whenever a program starts under another locale
+// than the last one: after such a program, a new process under this locale must
+// still get the same form, whole and in Chinese.
+TEST(FormFont, HoldsAfterAProgramRanUnderAnotherLocale) {
+  const bool chinese = GetACP() == 936;
+  const std::wstring other_locale = chinese ? L"C.UTF-8" : L"zh_CN.UTF-8";
+  const std::wstring other_codepages = chinese ? L"1252,437" : L"936,936";
+  ASSERT_NE(WineCodepages(), other_codepages);
+
+  // Every Wine program that loads the GDI makes Wine check the locale; reg.exe
+  // is a quick one.
+  std::wstring command = L"/bin/sh -c \"LANG=" + other_locale + L" LC_ALL=" + other_locale +
+                         L" exec wine reg query HKCU\\\\Software\\\\Wine\\\\Fonts"
+                         L" </dev/null >/dev/null 2>&1\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  ASSERT_TRUE(CreateProcessW(L"Z:\\bin\\sh", command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             nullptr, &startup, &info))
+      << "cannot start /bin/sh: error " << GetLastError();
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+  // A Unix child gives no handle to wait on; its mark in the registry is the sign.
+  EXPECT_TRUE(Eventually(WineCodepages, other_codepages));
+
+  // The measurements again, in a process of their own that starts now.
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring again = L"\"" + std::wstring(self) +
+                       L"\" --gtest_filter=FormFont.EveryTextFitsItsControl:"
+                       L"FormFont.ChineseCharactersAreRealGlyphs";
+  ASSERT_TRUE(CreateProcessW(self, again.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &info));
+  CloseHandle(info.hThread);
+  const bool ended = WaitForSingleObject(info.hProcess, 60000) == WAIT_OBJECT_0;
+  DWORD code = 1;
+  GetExitCodeProcess(info.hProcess, &code);
+  if (!ended) TerminateProcess(info.hProcess, 1);
+  CloseHandle(info.hProcess);
+  EXPECT_TRUE(ended);
+  EXPECT_EQ(code, 0u) << "the form's font after a program ran under " << Narrow(other_locale);
+}
+
+}  // namespace
+}  // namespace v7er_ui
