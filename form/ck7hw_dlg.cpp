@@ -2,10 +2,12 @@
 
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "data_exchange.h"
 #include "resource.h"
 #include "settings_file.h"
+#include "string_table.h"
 
 namespace {
 
@@ -20,6 +22,72 @@ constexpr ModeFields kModeFields[] = {
     {true, false, true, true, true},    // RotateZPerChar
     {false, true, false, true, true},   // FlipZ
 };
+// The option of each mode, by mode value.
+constexpr int kModeOptions[] = {IDC_MODE_FLAT, IDC_MODE_ROTATE_Y, IDC_MODE_ROTATE_Z,
+                                IDC_MODE_ROTATE_Z_PER_CHAR, IDC_MODE_FLIP_Z};
+static_assert(std::size(kModeOptions) == std::size(kModeFields));
+
+// Whether a mode enables the number field `id`; the other number fields are
+// always enabled.
+bool ModeEnables(const ModeFields& fields, int id) {
+  switch (id) {
+    case IDC_STEP_Y:
+      return fields.stepY;
+    case IDC_STEP_Z:
+      return fields.stepZ;
+    case IDC_SWIVEL_MODULUS:
+      return fields.swivelModulus;
+    default:
+      return false;
+  }
+}
+
+// An option's text as the user reads it on the form. The flip option's text
+// opens a bracket that the label after its edit box closes: leave that part out.
+std::wstring OptionName(HWND option) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(option)) + 1, L'\0');
+  text.resize(
+      static_cast<std::size_t>(GetWindowTextW(option, text.data(), static_cast<int>(text.size()))));
+  const std::size_t open = text.find_last_of(L"(\uFF08");
+  if (open != std::wstring::npos && text.find_first_of(L")\uFF09", open) == std::wstring::npos) {
+    text.erase(open);
+  }
+  return text;
+}
+
+UINT ProblemString(NumberFault fault) {
+  switch (fault) {
+    case NumberFault::Empty:
+      return IDS_FIELD_EMPTY;
+    case NumberFault::NotWhole:
+      return IDS_FIELD_NOT_WHOLE;
+    case NumberFault::OutOfRange:
+      return IDS_FIELD_OUT_OF_RANGE;
+    default:
+      return IDS_FIELD_NOT_NUMBER;
+  }
+}
+
+// Why a save failed, in the user's language; the system's own reason where it
+// gave one.
+std::wstring SaveFailureReason(const SaveResult& result) {
+  std::wstring systemReason = result.reason;
+  if (systemReason.empty()) {
+    systemReason = FormatResourceString(IDS_SYSTEM_ERROR, {std::to_wstring(result.systemError)});
+  }
+  switch (result.problem) {
+    case SaveProblem::AccessDenied:
+      return FormatResourceString(IDS_REASON_ACCESS_DENIED, {systemReason});
+    case SaveProblem::ReadOnlyFile:
+      return LoadResourceString(IDS_REASON_READ_ONLY);
+    case SaveProblem::FolderInTheWay:
+      return LoadResourceString(IDS_REASON_FOLDER_IN_THE_WAY);
+    case SaveProblem::LineBreakInResetOrder:
+      return LoadResourceString(IDS_REASON_LINE_BREAK);
+    default:
+      return systemReason;
+  }
+}
 
 }  // namespace
 
@@ -81,6 +149,39 @@ bool CK7HWDlg::OnInitDialog() {
   return true;
 }
 
+std::wstring CK7HWDlg::FieldMessage(int id, NumberFault fault, bool integer) {
+  const std::wstring problem = FormatResourceString(ProblemString(fault), {LoadResourceString(id)});
+  const std::wstring accepted =
+      LoadResourceString(integer ? IDS_ACCEPTED_INTEGER : IDS_ACCEPTED_NUMBER);
+  const HWND field = GetDlgItem(GetSafeHwnd(), id);
+  const std::wstring options = OptionsEnabling(id);
+  if (!field || IsWindowEnabled(field) || options.empty()) {
+    return FormatResourceString(IDS_FIELD_MESSAGE, {problem, accepted});
+  }
+  // The field cannot take the focus: say which option opens it.
+  return FormatResourceString(
+      IDS_FIELD_MESSAGE_DISABLED,
+      {problem, accepted, FormatResourceString(IDS_FIELD_DISABLED, {options})});
+}
+
+std::wstring CK7HWDlg::OptionsEnabling(int id) const {
+  std::vector<std::wstring> names;
+  for (std::size_t mode = 0; mode < std::size(kModeFields); ++mode) {
+    if (ModeEnables(kModeFields[mode], id)) {
+      names.push_back(OptionName(GetDlgItem(GetSafeHwnd(), kModeOptions[mode])));
+    }
+  }
+  std::wstring list;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) {
+      list +=
+          LoadResourceString(i + 1 == names.size() ? IDS_LIST_LAST_SEPARATOR : IDS_LIST_SEPARATOR);
+    }
+    list += names[i];
+  }
+  return list;
+}
+
 void CK7HWDlg::ApplyModeEnabling(std::int32_t mode) {
   if (mode < 0 || mode >= static_cast<std::int32_t>(std::size(kModeFields))) return;
   const ModeFields& fields = kModeFields[mode];
@@ -132,14 +233,15 @@ void CK7HWDlg::OnOkClicked(UINT, int, HWND) {
   const SaveResult result = SaveSettings(m_params);
   if (!result.saved) {
     // Stay open: the edits are still in the form, to save again or cancel.
-    ShowSaveFailure(result.path, result.reason);
+    ShowSaveFailure(result);
     return;
   }
   Dialog::OnOK();
 }
 
-void CK7HWDlg::ShowSaveFailure(const std::wstring& path, const std::wstring& reason) {
-  const std::wstring text = L"The settings could not be saved to\n" + path + L"\n\n" + reason +
-                            L"\n\nYour changes are still in the form.";
-  MessageBoxW(GetSafeHwnd(), text.c_str(), L"Error", MB_OK | MB_ICONERROR);
+void CK7HWDlg::ShowSaveFailure(const SaveResult& result) {
+  const std::wstring text =
+      FormatResourceString(IDS_SAVE_FAILED, {result.path, SaveFailureReason(result)});
+  MessageBoxW(GetSafeHwnd(), text.c_str(), LoadResourceString(IDS_SAVE_FAILED_CAPTION).c_str(),
+              MB_OK | MB_ICONERROR);
 }

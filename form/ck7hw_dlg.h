@@ -4,10 +4,12 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "control.h"
 #include "dialog.h"
 #include "hardware_params.h"
+#include "settings_file.h"
 
 // The "Hardware Parameter Setup" form: shows the parameters from printer.ini
 // and writes them back on OK.
@@ -20,6 +22,7 @@ class CK7HWDlg : public Dialog {
   std::span<const MessageEntry> GetMessageTable() const override;
   void DoDataExchange(DataExchange& exchange) override;
   bool OnInitDialog() override;
+  std::wstring FieldMessage(int id, NumberFault fault, bool integer) override;
 
  private:
   INT_PTR OnPaint(WPARAM, LPARAM);
@@ -32,7 +35,10 @@ class CK7HWDlg : public Dialog {
   void OnModeFlipZ(UINT code, int id, HWND control);
   // Enables the fields the given mode uses; other values change nothing.
   void ApplyModeEnabling(std::int32_t mode);
-  void ShowSaveFailure(const std::wstring& path, const std::wstring& reason);
+  // The texts of the mode options that enable field `id`, as one list; empty
+  // for a field that does not depend on the mode.
+  std::wstring OptionsEnabling(int id) const;
+  void ShowSaveFailure(const SaveResult& result);
 
   HICON m_hIcon;
   HardwareParams m_params;

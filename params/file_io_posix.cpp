@@ -77,19 +77,22 @@ std::ptrdiff_t InputFile::Read(char* buffer, std::size_t size) {
   }
 }
 
-bool ReplaceFileContents(const std::wstring& path, std::string_view bytes, std::wstring& reason) {
+SaveProblem ReplaceFileContents(const std::wstring& path, std::string_view bytes,
+                                std::wstring& reason, std::uint32_t& systemError) {
+  const auto systemFault = [&](int error, SaveProblem problem = SaveProblem::System) {
+    systemError = static_cast<std::uint32_t>(error);
+    reason = ErrorText(error);
+    return problem;
+  };
   const std::string target = NativePath(path);
   struct stat old {};
   const bool exists = ::stat(target.c_str(), &old) == 0;
-  if (exists && S_ISDIR(old.st_mode)) {
-    reason = ErrorText(EISDIR);
-    return false;
-  }
+  if (exists && S_ISDIR(old.st_mode)) return systemFault(EISDIR, SaveProblem::FolderInTheWay);
   // rename() needs only the directory's permission; a file we may not write
   // must not be replaced behind its owner's back.
   if (exists && ::access(target.c_str(), W_OK) != 0) {
-    reason = ErrorText(errno);
-    return false;
+    const int error = errno;
+    return systemFault(error, error == EACCES ? SaveProblem::ReadOnlyFile : SaveProblem::System);
   }
 
   const mode_t mode = exists ? (old.st_mode & 07777) : 0666;
@@ -101,8 +104,9 @@ bool ReplaceFileContents(const std::wstring& path, std::string_view bytes, std::
     if (fd < 0 && errno != EEXIST) break;
   }
   if (fd < 0) {
-    reason = ErrorText(errno);
-    return false;
+    const int error = errno;
+    return systemFault(
+        error, error == EACCES || error == EPERM ? SaveProblem::AccessDenied : SaveProblem::System);
   }
   bool written = WriteAll(fd, bytes) && ::fsync(fd) == 0;
   int error = written ? 0 : errno;
@@ -116,9 +120,8 @@ bool ReplaceFileContents(const std::wstring& path, std::string_view bytes, std::
   }
   if (!written) {
     ::unlink(temporary.c_str());
-    reason = ErrorText(error);
-    return false;
+    return systemFault(error);
   }
   SyncDirectoryOf(target);
-  return true;
+  return SaveProblem::None;
 }

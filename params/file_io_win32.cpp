@@ -24,7 +24,6 @@ std::wstring SystemMessage(DWORD error) {
   while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r')) {
     message.pop_back();
   }
-  if (message.empty()) message = L"System error " + std::to_wstring(error) + L".";
   return message;
 }
 
@@ -91,27 +90,30 @@ std::ptrdiff_t InputFile::Read(char* buffer, std::size_t size) {
   return static_cast<std::ptrdiff_t>(count);
 }
 
-bool ReplaceFileContents(const std::wstring& path, std::string_view bytes, std::wstring& reason) {
+SaveProblem ReplaceFileContents(const std::wstring& path, std::string_view bytes,
+                                std::wstring& reason, std::uint32_t& systemError) {
+  const auto systemFault = [&](DWORD error, SaveProblem problem = SaveProblem::System) {
+    systemError = error;
+    reason = SystemMessage(error);
+    return problem;
+  };
   const std::wstring target = ExtendedLengthPath(path);
   const DWORD attributes = GetFileAttributesW(target.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES) {
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-      reason = L"A folder of that name is in the way.";
-      return false;
-    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return SaveProblem::FolderInTheWay;
     // Windows refuses to replace a read-only file, but not every implementation
     // of its API does; the attribute is the user's word, so honour it here.
-    if (attributes & FILE_ATTRIBUTE_READONLY) {
-      reason = L"The file is read-only.";
-      return false;
-    }
+    if (attributes & FILE_ATTRIBUTE_READONLY) return SaveProblem::ReadOnlyFile;
   }
 
   std::wstring temporary;
   const HANDLE file = CreateSiblingFile(path, temporary);
   if (file == INVALID_HANDLE_VALUE) {
-    reason = SystemMessage(GetLastError());
-    return false;
+    // Refused a new file in the folder (Program Files, say): a matter of rights.
+    // Later refusals (the file held open by another program) are not.
+    const DWORD error = GetLastError();
+    return systemFault(
+        error, error == ERROR_ACCESS_DENIED ? SaveProblem::AccessDenied : SaveProblem::System);
   }
   bool written = WriteAll(file, bytes) && FlushFileBuffers(file);
   DWORD error = written ? ERROR_SUCCESS : GetLastError();
@@ -124,9 +126,7 @@ bool ReplaceFileContents(const std::wstring& path, std::string_view bytes, std::
     written = false;
     error = GetLastError();
   }
-  if (!written) {
-    DeleteFileW(temporary.c_str());
-    reason = SystemMessage(error);
-  }
-  return written;
+  if (written) return SaveProblem::None;
+  DeleteFileW(temporary.c_str());
+  return systemFault(error);
 }

@@ -65,10 +65,11 @@ SaveResult SaveSettingsTo(const std::wstring& path, const HardwareParams& params
   result.path = path;
   // A line feed would end the line early and turn the rest into a line of its own.
   if (params.strResetOrder.find(L'\n') != std::wstring::npos) {
-    result.reason = L"The reset order contains a line break, which the file cannot hold.";
+    result.problem = SaveProblem::LineBreakInResetOrder;
     return result;
   }
-  result.saved =
-      ReplaceFileContents(path, EncodeLocaleText(FormatSettingsText(params)), result.reason);
+  result.problem = ReplaceFileContents(path, EncodeLocaleText(FormatSettingsText(params)),
+                                       result.reason, result.systemError);
+  result.saved = result.problem == SaveProblem::None;
   return result;
 }

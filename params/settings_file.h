@@ -1,14 +1,18 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
+#include "file_io.h"
 #include "hardware_params.h"
 
 // Outcome of a save. A failed save leaves the old file exactly as it was.
 struct SaveResult {
   bool saved = false;
-  std::wstring path;    // the file that was (or was to be) written
-  std::wstring reason;  // why not, in the system's words; empty when saved
+  SaveProblem problem = SaveProblem::None;
+  std::wstring path;              // the file that was (or was to be) written
+  std::wstring reason;            // the system's own words, where it gave any
+  std::uint32_t systemError = 0;  // the system's error number, 0 if none
 };
 
 // The directory of the running executable plus "printer.ini".

@@ -1,7 +1,7 @@
 #include "data_exchange.h"
 
 #include "control.h"
-#include "number_text.h"
+#include "dialog.h"
 
 namespace {
 
@@ -18,12 +18,18 @@ bool IsOption(HWND window) {
 
 }  // namespace
 
-void DataExchange::Fail(int id, const wchar_t* message) {
+HWND DataExchange::Item(int id) const {
+  return GetDlgItem(dialog_.GetSafeHwnd(), id);
+}
+
+void DataExchange::Fail(int id, NumberFault fault, bool integer) {
   failed_ = true;
-  MessageBoxW(dialog_, message, WindowText(dialog_).c_str(), MB_OK | MB_ICONEXCLAMATION);
+  const HWND window = dialog_.GetSafeHwnd();
+  MessageBoxW(window, dialog_.FieldMessage(id, fault, integer).c_str(), WindowText(window).c_str(),
+              MB_OK | MB_ICONEXCLAMATION);
   const HWND field = Item(id);
   if (field && IsWindowEnabled(field)) {
-    SendMessageW(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(field), TRUE);
+    SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(field), TRUE);
     SendMessageW(field, EM_SETSEL, 0, -1);
   }
 }
@@ -32,10 +38,13 @@ void DDX_Text(DataExchange& exchange, int id, double& value) {
   if (exchange.Failed()) return;
   if (!exchange.Saving()) {
     SetWindowTextW(exchange.Item(id), FormatFieldDouble(value).c_str());
-  } else if (const auto number = ParseFieldDouble(WindowText(exchange.Item(id)))) {
-    value = *number;
   } else {
-    exchange.Fail(id, L"Please enter a number.");
+    const std::wstring text = WindowText(exchange.Item(id));
+    if (const auto number = ParseFieldDouble(text)) {
+      value = *number;
+    } else {
+      exchange.Fail(id, FieldNumberFault(text, false), false);
+    }
   }
 }
 
@@ -43,10 +52,13 @@ void DDX_Text(DataExchange& exchange, int id, std::int32_t& value) {
   if (exchange.Failed()) return;
   if (!exchange.Saving()) {
     SetWindowTextW(exchange.Item(id), std::to_wstring(value).c_str());
-  } else if (const auto number = ParseFieldInt32(WindowText(exchange.Item(id)))) {
-    value = *number;
   } else {
-    exchange.Fail(id, L"Please enter an integer.");
+    const std::wstring text = WindowText(exchange.Item(id));
+    if (const auto number = ParseFieldInt32(text)) {
+      value = *number;
+    } else {
+      exchange.Fail(id, FieldNumberFault(text, true), true);
+    }
   }
 }
 

@@ -5,25 +5,29 @@
 #include <cstdint>
 #include <string>
 
+#include "number_text.h"
+
 class Control;
+class Dialog;
 
 // One transfer between a dialog's controls and its fields. When collecting, the
 // first field that does not convert is reported and everything after it is
 // skipped: each primitive returns at once once the exchange has failed.
 class DataExchange {
  public:
-  DataExchange(HWND dialog, bool saveAndValidate)
+  DataExchange(Dialog& dialog, bool saveAndValidate)
       : dialog_(dialog), saveAndValidate_(saveAndValidate) {}
 
   bool Saving() const { return saveAndValidate_; }
   bool Failed() const { return failed_; }
-  HWND Item(int id) const { return GetDlgItem(dialog_, id); }
+  HWND Item(int id) const;
 
-  // Tells the user, then puts the focus on the field with its text selected.
-  void Fail(int id, const wchar_t* message);
+  // Tells the user in the dialog's words (Dialog::FieldMessage), then puts the
+  // focus on the field with its text selected, if the field can take it.
+  void Fail(int id, NumberFault fault, bool integer);
 
  private:
-  HWND dialog_;
+  Dialog& dialog_;
   bool saveAndValidate_;
   bool failed_ = false;
 };

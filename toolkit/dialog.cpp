@@ -1,6 +1,7 @@
 #include "dialog.h"
 
 #include "data_exchange.h"
+#include "string_table.h"
 
 Dialog::Dialog(int templateId) : templateId_(templateId) {}
 
@@ -12,7 +13,7 @@ INT_PTR Dialog::DoModal() {
 }
 
 bool Dialog::UpdateData(bool saveAndValidate) {
-  DataExchange exchange(window_, saveAndValidate);
+  DataExchange exchange(*this, saveAndValidate);
   DoDataExchange(exchange);
   return !exchange.Failed();
 }
@@ -22,6 +23,10 @@ bool Dialog::OnInitDialog() {
 }
 
 void Dialog::DoDataExchange(DataExchange&) {}
+
+std::wstring Dialog::FieldMessage(int, NumberFault, bool) {
+  return SystemMessage(ERROR_INVALID_DATA);
+}
 
 void Dialog::OnOK() {
   EndDialog(IDOK);

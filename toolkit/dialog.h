@@ -3,8 +3,10 @@
 #include <windows.h>
 
 #include <span>
+#include <string>
 
 #include "message_table.h"
+#include "number_text.h"
 
 class DataExchange;
 
@@ -33,8 +35,14 @@ class Dialog {
   virtual void OnOK();      // closes with IDOK
   virtual void OnCancel();  // closes with IDCANCEL; nothing is transferred
   virtual std::span<const MessageEntry> GetMessageTable() const { return {}; }
+  // What to tell the user about field `id`, whose text is not a number of its
+  // kind. A dialog names the field and its rules here; the default is only the
+  // system's word for invalid data.
+  virtual std::wstring FieldMessage(int id, NumberFault fault, bool integer);
 
  private:
+  friend class DataExchange;
+
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
 

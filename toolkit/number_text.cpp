@@ -13,6 +13,19 @@ std::wstring_view TrimBlanks(std::wstring_view text) {
   return text;
 }
 
+// Full-width digits, "．", "－", "＋", "ｅ" and "Ｅ" as ASCII; other characters as
+// they are, so that the rules below judge them.
+std::wstring Halfwidth(std::wstring_view text) {
+  std::wstring ascii(text);
+  for (wchar_t& c : ascii) {
+    if ((c >= L'\uFF10' && c <= L'\uFF19') || c == L'\uFF0E' || c == L'\uFF0D' || c == L'\uFF0B' ||
+        c == L'\uFF45' || c == L'\uFF25') {
+      c = static_cast<wchar_t>(c - 0xFEE0);
+    }
+  }
+  return ascii;
+}
+
 bool IsDigit(wchar_t c) {
   return c >= L'0' && c <= L'9';
 }
@@ -64,7 +77,8 @@ std::wstring FormatFieldDouble(double value) {
 }
 
 std::optional<double> ParseFieldDouble(std::wstring_view text) {
-  const std::optional<std::string> ascii = NumberShape(TrimBlanks(text), true);
+  const std::wstring halfwidth = Halfwidth(text);
+  const std::optional<std::string> ascii = NumberShape(TrimBlanks(halfwidth), true);
   if (!ascii) return std::nullopt;
   const std::string& number = *ascii;
   double value = 0;
@@ -76,10 +90,24 @@ std::optional<double> ParseFieldDouble(std::wstring_view text) {
 }
 
 std::optional<std::int32_t> ParseFieldInt32(std::wstring_view text) {
-  const std::optional<std::string> ascii = NumberShape(TrimBlanks(text), false);
+  const std::wstring halfwidth = Halfwidth(text);
+  const std::optional<std::string> ascii = NumberShape(TrimBlanks(halfwidth), false);
   if (!ascii) return std::nullopt;
   std::int32_t value = 0;
   const auto [end, error] = std::from_chars(ascii->data(), ascii->data() + ascii->size(), value);
   if (error != std::errc() || end != ascii->data() + ascii->size()) return std::nullopt;
   return value;
+}
+
+NumberFault FieldNumberFault(std::wstring_view text, bool integer) {
+  const std::wstring ascii = Halfwidth(text);
+  const std::wstring_view trimmed = TrimBlanks(ascii);
+  if (trimmed.empty()) return NumberFault::Empty;
+  if (integer ? ParseFieldInt32(trimmed).has_value() : ParseFieldDouble(trimmed).has_value()) {
+    return NumberFault::None;
+  }
+  // The shape is right, so only the size can be wrong.
+  if (NumberShape(trimmed, !integer)) return NumberFault::OutOfRange;
+  if (integer && NumberShape(trimmed, true)) return NumberFault::NotWhole;
+  return NumberFault::NotANumber;
 }

@@ -28,6 +28,19 @@ std::wstring WideText(const std::uint8_t* data, std::size_t size) {
   return text;
 }
 
+// The full-width forms the fields take for digits, ".", "-", "+", "e" and "E",
+// as ASCII: the file has only ASCII numbers, so the two parsers are compared on
+// this text.
+std::wstring Halfwidth(std::wstring text) {
+  for (wchar_t& c : text) {
+    if ((c >= 0xFF10 && c <= 0xFF19) || c == 0xFF0E || c == 0xFF0D || c == 0xFF0B || c == 0xFF45 ||
+        c == 0xFF25) {
+      c = static_cast<wchar_t>(c - 0xFEE0);  // the full-width block mirrors ASCII
+    }
+  }
+  return text;
+}
+
 bool SameBits(double a, double b) {
   return std::memcmp(&a, &b, sizeof a) == 0;
 }
@@ -49,13 +62,25 @@ void CheckWritten(double value) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::wstring text = WideText(data, size);
+  const std::wstring ascii = Halfwidth(text);
 
-  const double fileDouble = ParseDouble(text);
-  const std::int32_t fileLong = ParseLong(text);
+  FUZZ_CHECK(std::isfinite(ParseDouble(text)));
+  const double fileDouble = ParseDouble(ascii);
+  const std::int32_t fileLong = ParseLong(ascii);
   FUZZ_CHECK(std::isfinite(fileDouble));
 
-  // What the form accepts, the file reader reads as the same number.
+  // Full-width forms read as their ASCII selves, nothing more and nothing less.
   const std::optional<double> fieldDouble = ParseFieldDouble(text);
+  const std::optional<double> asciiDouble = ParseFieldDouble(ascii);
+  FUZZ_CHECK(fieldDouble.has_value() == asciiDouble.has_value());
+  FUZZ_CHECK(!fieldDouble || SameBits(*fieldDouble, *asciiDouble));
+  FUZZ_CHECK(ParseFieldInt32(text) == ParseFieldInt32(ascii));
+  // A refused text has a fault to report; an accepted one has none.
+  FUZZ_CHECK((FieldNumberFault(text, false) == NumberFault::None) == fieldDouble.has_value());
+  FUZZ_CHECK((FieldNumberFault(text, true) == NumberFault::None) ==
+             ParseFieldInt32(text).has_value());
+
+  // What the form accepts, the file reader reads as the same number.
   if (fieldDouble) {
     FUZZ_CHECK(std::isfinite(*fieldDouble));
     FUZZ_CHECK(SameBits(*fieldDouble, fileDouble));

@@ -2,6 +2,7 @@
 // own rather than taken from the program's resources; shared by the UI cases.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -86,9 +87,100 @@ inline const std::vector<NumberField> kNumberFieldsInExchangeOrder = {
     {IDC_DELAY_CHAR_SP, FieldKind::kInteger},
 };
 
-inline const wchar_t kNumberMessage[] = L"Please enter a number.";
-inline const wchar_t kIntegerMessage[] = L"Please enter an integer.";
 inline const wchar_t kFormCaption[] = L"Hardware Parameter Setup";
+
+// The program speaks the user's UI language: Simplified Chinese for any
+// Chinese one, English for every other. The test runs in the same environment.
+enum class Language { kEnglish, kChinese };
+inline Language ProgramLanguage() {
+  return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_CHINESE ? Language::kChinese
+                                                                   : Language::kEnglish;
+}
+
+// One text in each language; "{1}", "{2}" stand for what the program puts in.
+struct Said {
+  const wchar_t* english;
+  const wchar_t* chinese;
+  std::wstring In(Language language, const std::wstring& first = {},
+                  const std::wstring& second = {}) const {
+    std::wstring text = language == Language::kChinese ? chinese : english;
+    for (const auto& [mark, insert] : {std::pair{L"{1}", first}, std::pair{L"{2}", second}}) {
+      for (auto at = text.find(mark); at != std::wstring::npos;
+           at = text.find(mark, at + insert.size()))
+        text.replace(at, 3, insert);
+    }
+    return text;
+  }
+};
+
+// How each number field is named in a message.
+inline const std::map<int, Said> kFieldNames = {
+    {IDC_AREA_X, {L"X轴范围 (X axis range)", L"X轴范围"}},
+    {IDC_AREA_Y, {L"Y轴范围 (Y axis range)", L"Y轴范围"}},
+    {IDC_AREA_Z, {L"Z轴范围 (Z axis range)", L"Z轴范围"}},
+    {IDC_STEP_X, {L"X轴步长 (X axis step)", L"X轴步长"}},
+    {IDC_STEP_Y, {L"Y轴步长 (Y axis step)", L"Y轴步长"}},
+    {IDC_STEP_Z, {L"Z轴步长 (Z axis step)", L"Z轴步长"}},
+    {IDC_SPEED_SCALE, {L"速度比例 (speed ratio)", L"速度比例"}},
+    {IDC_SPEED_BASE, {L"速度基数 (speed base)", L"速度基数"}},
+    {IDC_DELAY_CHAR_SP, {L"字间延时 (delay between characters)", L"字间延时"}},
+    {IDC_FLIP_ANGLE, {L"翻转角度 (flip angle)", L"翻转角度"}},
+    {IDC_SWIVEL_MODULUS, {L"旋转系数 (rotation coefficient)", L"旋转系数"}},
+};
+
+// What is wrong with a refused text.
+enum class Fault { kEmpty, kNotANumber, kNotWhole, kOutOfRange };
+inline const std::map<Fault, Said> kFaultSaid = {
+    {Fault::kEmpty, {L"The field {1} is empty.", L"“{1}”不能为空。"}},
+    {Fault::kNotANumber,
+     {L"The text in the field {1} is not a number.", L"“{1}”中填写的不是数字。"}},
+    {Fault::kNotWhole, {L"The field {1} takes whole numbers only.", L"“{1}”只能填写整数。"}},
+    {Fault::kOutOfRange,
+     {L"The number in the field {1} is out of range.", L"“{1}”中的数字超出了允许的范围。"}},
+};
+// What a field of each kind accepts.
+inline const Said kNumberAccepted = {
+    L"Enter a plain number with \".\" as the decimal point and no unit, for example 12.5.",
+    L"请填写一个数字，用“.”作小数点，不要带单位，例如 12.5。"};
+inline const Said kIntegerAccepted = {
+    L"Enter a whole number from -2147483648 to 2147483647, with no decimal point and no unit.",
+    L"请填写 -2147483648 到 2147483647 之间的整数，不要带小数点或单位。"};
+
+// The whole message for field `id`; `disabled` is what the message must add
+// for a field the selected mode disables.
+inline std::wstring FieldMessage(int id, FieldKind kind, Fault fault,
+                                 const Said* disabled = nullptr) {
+  const Language language = ProgramLanguage();
+  std::wstring text =
+      kFaultSaid.at(fault).In(language, kFieldNames.at(id).In(language)) + L"\n" +
+      (kind == FieldKind::kDouble ? kNumberAccepted : kIntegerAccepted).In(language);
+  if (disabled) text += L"\n\n" + disabled->In(language);
+  return text;
+}
+
+// The caption of the program's own error boxes (the running-application box
+// keeps its "Error" in every language).
+inline const Said kErrorCaption = {L"Error", L"错误"};
+
+// A failed save: the file, then why (the reason with whatever it adds).
+inline const Said kSaveFailed = {
+    L"The settings could not be saved to\n{1}\n\n{2}\n\nYour changes are still in the form.",
+    L"无法将设置保存到\n{1}\n\n{2}\n\n您的修改仍保留在窗口中。"};
+inline const Said kReadOnlyReason = {
+    L"The file is read-only. To save, clear \"Read-only\" in the file's Properties.",
+    L"该文件是只读的。要保存，请在文件的“属性”中取消勾选“只读”。"};
+inline const Said kFolderInTheWayReason = {
+    L"A folder of that name is in the way. Rename or move the folder, then try again.",
+    L"已有一个同名的文件夹。请将该文件夹重命名或移走，然后重试。"};
+inline const Said kLineBreakReason = {
+    L"The reset order (复位顺序) contains a line break, which the file cannot hold. Remove the "
+    L"line break, then try again.",
+    L"“复位顺序”中含有换行符，无法写入文件。请删除换行符后重试。"};
+// After the system's reason, when the folder refuses this user.
+inline const Said kRightsReason = {
+    L"{1}\n\nTo save here, run this program as administrator, or ask your administrator to let "
+    L"you write to this folder.",
+    L"{1}\n\n要保存到这里，请以管理员身份运行本程序，或请管理员授予您对此文件夹的写入权限。"};
 
 // Ids of the checked options, e.g. "2061", empty when none is checked.
 inline std::wstring CheckedOptions(const Program& program) {

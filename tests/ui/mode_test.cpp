@@ -172,7 +172,14 @@ TEST(ModeEnabling, DisabledFieldIsValidatedAndSaved) {
   ASSERT_FALSE(program.Enabled(IDC_STEP_Y));
 
   program.SetText(IDC_STEP_Y, L"abc");
-  EXPECT_TRUE(OkRefusedAt(program, IDC_STEP_Y, kNumberMessage));
+  const Said opened_by = {
+      L"This field is disabled in the selected marking mode. To correct it, first select "
+      L"平面刻印(Z为升降轴), Z轴旋转 or Z轴逐字旋转.",
+      L"当前的刻印机模式下此项不可用。如需修改，请先选择“平面刻印(Z为升降轴)”、“Z轴旋转”或“Z轴逐字"
+      L"旋转”。"};
+  EXPECT_TRUE(
+      OkRefusedAt(program, IDC_STEP_Y,
+                  FieldMessage(IDC_STEP_Y, FieldKind::kDouble, Fault::kNotANumber, &opened_by)));
   ASSERT_TRUE(program.Running());
   EXPECT_EQ(sandbox.Ini(), before);
   EXPECT_FALSE(program.Enabled(IDC_STEP_Y));
@@ -200,6 +207,42 @@ TEST(ModeEnabling, DisabledFieldIsValidatedAndSaved) {
             "bInitReset = 0\r\n"
             "bFirstPrnReset = 1\r\n"
             "nDelayCharSp = 0\r\n");
+}
+
+// A refused field that the stored mode disables cannot take the focus: the
+// message names the options that enable it, as the form shows them.
+TEST(ModeEnabling, DisabledFieldMessageNamesTheOptionsThatEnableIt) {
+  const struct {
+    int mode;
+    int id;
+    Said opened_by;
+  } cases[] = {
+      {2,
+       IDC_STEP_Z,
+       {L"This field is disabled in the selected marking mode. To correct it, first select "
+        L"平面刻印(Z为升降轴), Y轴旋转(Z为升降轴) or Z轴翻转刻印.",
+        L"当前的刻印机模式下此项不可用。如需修改，请先选择“平面刻印(Z为升降轴)”、“Y轴旋转(Z为升降"
+        L"轴)”或“Z轴翻转刻印”。"}},
+      {0,
+       IDC_SWIVEL_MODULUS,
+       {L"This field is disabled in the selected marking mode. To correct it, first select "
+        L"Y轴旋转(Z为升降轴), Z轴旋转, Z轴逐字旋转 or Z轴翻转刻印.",
+        L"当前的刻印机模式下此项不可用。如需修改，请先选择“Y轴旋转(Z为升降轴)”、“Z轴旋转”、“Z轴逐字"
+        L"旋转”或“Z轴翻转刻印”。"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE("field " + std::to_string(c.id) + " in mode " + std::to_string(c.mode));
+    Sandbox sandbox;
+    sandbox.WriteIni(IniWithMode(c.mode));
+    Program program(sandbox);
+    ASSERT_TRUE(program.WaitForForm());
+    ASSERT_FALSE(program.Enabled(c.id));
+    program.SetText(c.id, L"");
+    EXPECT_TRUE(OkRefusedAt(program, c.id,
+                            FieldMessage(c.id, FieldKind::kDouble, Fault::kEmpty, &c.opened_by)));
+    program.PostClick(IDCANCEL);
+    EXPECT_TRUE(program.WaitForExit());
+  }
 }
 
 }  // namespace

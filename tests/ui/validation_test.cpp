@@ -1,5 +1,6 @@
 // OK refuses fields that are not numbers of their kind, and a file it may not
 // replace; either way the form stays open and printer.ini is left alone.
+#include <cstdlib>
 #include <cwctype>
 #include <memory>
 #include <string>
@@ -19,37 +20,48 @@ std::string AllEnabledIni() {
   return ini;
 }
 
+// The cases below expect the texts of the language the system reports; a run
+// meant for one language checks that Wine really reports it (as "zh", "de" ...).
+TEST(FieldValidation, UiLanguageIsTheOneTheRunIsFor) {
+  const char* expected = std::getenv("V7ER_EXPECT_UI_LANGUAGE");
+  if (!expected || !*expected) GTEST_SKIP() << "V7ER_EXPECT_UI_LANGUAGE is not set";
+  wchar_t name[LOCALE_NAME_MAX_LENGTH] = {};
+  ASSERT_GT(LCIDToLocaleName(MAKELCID(GetUserDefaultUILanguage(), SORT_DEFAULT), name,
+                             LOCALE_NAME_MAX_LENGTH, 0),
+            0);
+  EXPECT_EQ(Narrow(name).substr(0, 2), expected) << "UI language " << Narrow(name);
+}
+
 struct BadText {
   int id;
   const wchar_t* text;
   FieldKind kind;
+  Fault fault;
 };
 
 const BadText kBadTexts[] = {
-    {IDC_AREA_X, L"", FieldKind::kDouble},
-    {IDC_AREA_Y, L"   ", FieldKind::kDouble},
-    {IDC_AREA_Z, L"12.5mm", FieldKind::kDouble},
-    {IDC_STEP_X, L"abc", FieldKind::kDouble},
-    {IDC_STEP_Y, L"inf", FieldKind::kDouble},
-    {IDC_STEP_Z, L"nan", FieldKind::kDouble},
-    {IDC_FLIP_ANGLE, L"1e999", FieldKind::kDouble},
-    {IDC_SWIVEL_MODULUS, L"-1e999", FieldKind::kDouble},
-    {IDC_AREA_X, L"1 2", FieldKind::kDouble},
-    {IDC_AREA_Y, L".", FieldKind::kDouble},
-    {IDC_AREA_Z, L"-", FieldKind::kDouble},
-    {IDC_STEP_X, L"1e", FieldKind::kDouble},
-    {IDC_SPEED_SCALE, L"abc", FieldKind::kInteger},
-    {IDC_SPEED_BASE, L"", FieldKind::kInteger},
-    {IDC_DELAY_CHAR_SP, L"12.5", FieldKind::kInteger},
-    {IDC_SPEED_SCALE, L"2147483648", FieldKind::kInteger},
-    {IDC_SPEED_BASE, L"-2147483649", FieldKind::kInteger},
-    {IDC_DELAY_CHAR_SP, L"99999999999999999999", FieldKind::kInteger},
-    {IDC_SPEED_SCALE, L"5x", FieldKind::kInteger},
+    {IDC_AREA_X, L"", FieldKind::kDouble, Fault::kEmpty},
+    {IDC_AREA_Y, L"   ", FieldKind::kDouble, Fault::kEmpty},
+    {IDC_AREA_Z, L"12.5mm", FieldKind::kDouble, Fault::kNotANumber},
+    {IDC_STEP_X, L"abc", FieldKind::kDouble, Fault::kNotANumber},
+    {IDC_STEP_Y, L"inf", FieldKind::kDouble, Fault::kNotANumber},
+    {IDC_STEP_Z, L"nan", FieldKind::kDouble, Fault::kNotANumber},
+    {IDC_FLIP_ANGLE, L"1e999", FieldKind::kDouble, Fault::kOutOfRange},
+    {IDC_SWIVEL_MODULUS, L"-1e999", FieldKind::kDouble, Fault::kOutOfRange},
+    {IDC_AREA_X, L"1 2", FieldKind::kDouble, Fault::kNotANumber},
+    {IDC_AREA_Y, L".", FieldKind::kDouble, Fault::kNotANumber},
+    {IDC_AREA_Z, L"-", FieldKind::kDouble, Fault::kNotANumber},
+    {IDC_STEP_X, L"1e", FieldKind::kDouble, Fault::kNotANumber},
+    {IDC_AREA_X, L"１２．５ｍｍ", FieldKind::kDouble, Fault::kNotANumber},
+    {IDC_SPEED_SCALE, L"abc", FieldKind::kInteger, Fault::kNotANumber},
+    {IDC_SPEED_BASE, L"", FieldKind::kInteger, Fault::kEmpty},
+    {IDC_DELAY_CHAR_SP, L"12.5", FieldKind::kInteger, Fault::kNotWhole},
+    {IDC_SPEED_BASE, L"３．５", FieldKind::kInteger, Fault::kNotWhole},
+    {IDC_SPEED_SCALE, L"2147483648", FieldKind::kInteger, Fault::kOutOfRange},
+    {IDC_SPEED_BASE, L"-2147483649", FieldKind::kInteger, Fault::kOutOfRange},
+    {IDC_DELAY_CHAR_SP, L"99999999999999999999", FieldKind::kInteger, Fault::kOutOfRange},
+    {IDC_SPEED_SCALE, L"5x", FieldKind::kInteger, Fault::kNotANumber},
 };
-
-const wchar_t* MessageFor(FieldKind kind) {
-  return kind == FieldKind::kDouble ? kNumberMessage : kIntegerMessage;
-}
 
 // One bad field at a time, the others valid. Cases share a run; a run that a
 // wrongly accepted text ends is replaced for the cases after it.
@@ -69,7 +81,7 @@ TEST(FieldValidation, BadTextBlocksOk) {
     }
     const std::wstring good = program->Shown(bad.id);
     program->SetText(bad.id, bad.text);
-    EXPECT_TRUE(OkRefusedAt(*program, bad.id, MessageFor(bad.kind)));
+    EXPECT_TRUE(OkRefusedAt(*program, bad.id, FieldMessage(bad.id, bad.kind, bad.fault)));
     if (!program->Running()) continue;
     EXPECT_EQ(Narrow(program->Shown(bad.id)), Narrow(bad.text)) << "the refused text was changed";
     EXPECT_EQ(sandbox.Ini(), before);
@@ -99,7 +111,8 @@ TEST(FieldValidation, FirstBadFieldInExchangeOrderIsReported) {
   for (std::size_t i = 0; i < kNumberFieldsInExchangeOrder.size(); ++i) {
     const NumberField& field = kNumberFieldsInExchangeOrder[i];
     SCOPED_TRACE("field " + std::to_string(field.id));
-    ASSERT_TRUE(OkRefusedAt(program, field.id, MessageFor(field.kind)));
+    ASSERT_TRUE(
+        OkRefusedAt(program, field.id, FieldMessage(field.id, field.kind, Fault::kNotANumber)));
     program.SetText(field.id, good[i]);
   }
   EXPECT_EQ(sandbox.Ini(), before);
@@ -151,14 +164,16 @@ TEST(FailedSave, ReadOnlyFileKeepsFormAndEdits) {
   program.PostClick(IDOK);
   MessageBoxInfo box;
   ASSERT_TRUE(program.WaitForMessageBox(box));
-  EXPECT_EQ(Narrow(box.caption), "Error");
+  EXPECT_EQ(Narrow(box.caption), Narrow(kErrorCaption.In(ProgramLanguage())));
+  EXPECT_EQ(box.owner, program.Form());
+  EXPECT_EQ(Narrow(MessageBoxIconKind(box.hwnd)), "error");
+  // The path as the program found it may differ in case.
+  const Language language = ProgramLanguage();
   std::wstring text = box.text;
-  std::wstring path = sandbox.IniPath();
-  for (auto* s : {&text, &path})
+  std::wstring expected = kSaveFailed.In(language, sandbox.IniPath(), kReadOnlyReason.In(language));
+  for (auto* s : {&text, &expected})
     for (auto& c : *s) c = static_cast<wchar_t>(towlower(c));
-  EXPECT_NE(text.find(L"could not be saved"), std::wstring::npos) << Narrow(box.text);
-  EXPECT_NE(text.find(path), std::wstring::npos)
-      << Narrow(box.text) << "\ndoes not name " << Narrow(sandbox.IniPath());
+  EXPECT_EQ(Narrow(text), Narrow(expected));
   ASSERT_TRUE(program.DismissMessageBox(box));
 
   ASSERT_TRUE(program.Running()) << "the program ended after a failed save";
@@ -193,6 +208,54 @@ TEST(FailedSave, ReadOnlyFileKeepsFormAndEdits) {
             "bFirstPrnReset = 1\r\n"
             "nDelayCharSp = 7\r\n");
   EXPECT_EQ(sandbox.FileNames(), names_before);
+}
+
+// Saves the program refuses on its own: the message says what is in the way
+// and what to do; the form stays open and nothing is written.
+TEST(FailedSave, OwnRefusalsSayWhatToDo) {
+  const struct {
+    const char* name;
+    bool folder;  // a folder named printer.ini
+    const wchar_t* reset_order;
+    const Said* reason;
+  } cases[] = {
+      {"folder in the way", true, L"xy", &kFolderInTheWayReason},
+      {"line break in the reset order", false, L"z\r\nxy", &kLineBreakReason},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Sandbox sandbox;
+    if (c.folder) {
+      ASSERT_TRUE(CreateDirectoryW(sandbox.IniPath().c_str(), nullptr));
+    } else {
+      sandbox.WriteIni(kDefaultIni);
+    }
+    const FileState before = sandbox.Ini();
+    const auto names_before = sandbox.FileNames();
+    {
+      Program program(sandbox);
+      ASSERT_TRUE(program.WaitForForm());
+      program.SetText(IDC_RESET_ORDER, c.reset_order);
+      program.PostClick(IDOK);
+      MessageBoxInfo box;
+      ASSERT_TRUE(program.WaitForMessageBox(box));
+      EXPECT_EQ(Narrow(box.caption), Narrow(kErrorCaption.In(ProgramLanguage())));
+      EXPECT_EQ(box.owner, program.Form());
+      const Language language = ProgramLanguage();
+      std::wstring text = box.text;
+      std::wstring expected = kSaveFailed.In(language, sandbox.IniPath(), c.reason->In(language));
+      for (auto* s : {&text, &expected})
+        for (auto& ch : *s) ch = static_cast<wchar_t>(towlower(ch));
+      EXPECT_EQ(Narrow(text), Narrow(expected));
+      ASSERT_TRUE(program.DismissMessageBox(box));
+      EXPECT_TRUE(program.Running());
+      program.PostClick(IDCANCEL);
+      EXPECT_TRUE(program.WaitForExit());
+    }
+    EXPECT_EQ(sandbox.Ini(), before);
+    EXPECT_EQ(sandbox.FileNames(), names_before);
+    if (c.folder) RemoveDirectoryW(sandbox.IniPath().c_str());
+  }
 }
 
 }  // namespace

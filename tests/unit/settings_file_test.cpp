@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <random>
@@ -174,10 +175,11 @@ TEST(SettingsFile, SaveReplacesOldContentAndLeavesNoTemporaryFile) {
 }
 
 // A failed save must leave the old file byte for byte and no stray file.
+// The problem's kind is what the form words its message by.
 void ExpectSaveFailsAndKeepsFile(const TempDir& dir, const SaveResult& result,
-                                 const std::string& before) {
+                                 const std::string& before, SaveProblem problem) {
   EXPECT_FALSE(result.saved);
-  EXPECT_FALSE(result.reason.empty());
+  EXPECT_EQ(result.problem, problem);
   EXPECT_EQ(result.path, dir.File(L"printer.ini"));
   EXPECT_EQ(ReadBytes(dir.File(L"printer.ini")), before);
   EXPECT_EQ(dir.Names(), std::vector<std::string>{"printer.ini"});
@@ -188,7 +190,8 @@ TEST(SettingsFile, LineFeedInResetOrderIsRefused) {
   WriteBytes(dir.File(L"printer.ini"), kDefaultFile);
   HardwareParams p;
   p.strResetOrder = L"x\nfAreaX = 1";
-  ExpectSaveFailsAndKeepsFile(dir, SaveSettingsTo(dir.File(L"printer.ini"), p), kDefaultFile);
+  ExpectSaveFailsAndKeepsFile(dir, SaveSettingsTo(dir.File(L"printer.ini"), p), kDefaultFile,
+                              SaveProblem::LineBreakInResetOrder);
 }
 
 TEST(SettingsFile, DirectoryInTheWay) {
@@ -199,6 +202,7 @@ TEST(SettingsFile, DirectoryInTheWay) {
   EXPECT_EQ(p, HardwareParams{});
   const SaveResult result = SaveSettingsTo(dir.File(L"printer.ini"), p);
   EXPECT_FALSE(result.saved);
+  EXPECT_EQ(result.problem, SaveProblem::FolderInTheWay);
   EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "printer.ini"));
   EXPECT_EQ(dir.Names(), std::vector<std::string>{"printer.ini"});
 }
@@ -237,7 +241,7 @@ TEST(SettingsFile, ReadOnlyFileIsNotReplaced) {
   p.fAreaX = 1;
   const SaveResult result = SaveSettingsTo(dir.File(L"printer.ini"), p);
   SetFileAttributesW(dir.File(L"printer.ini").c_str(), FILE_ATTRIBUTE_NORMAL);
-  ExpectSaveFailsAndKeepsFile(dir, result, kDefaultFile);
+  ExpectSaveFailsAndKeepsFile(dir, result, kDefaultFile, SaveProblem::ReadOnlyFile);
 }
 
 TEST(SettingsFile, PathsLongerThanMaxPath) {
@@ -289,16 +293,21 @@ TEST(SettingsFile, PermissionFaultsLeaveTheFileAlone) {
     const char* name;
     std::filesystem::perms directory;
     std::filesystem::perms file;
+    SaveProblem problem;
   } cases[] = {
       {"read-only file in a writable directory", std::filesystem::perms::all,
        std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
-           std::filesystem::perms::others_read},
-      {"read-only directory",
+           std::filesystem::perms::others_read,
+       SaveProblem::ReadOnlyFile},
+      // The file itself may be written: only the folder refuses.
+      {"read-only directory, writable file",
        std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
            std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
            std::filesystem::perms::others_exec,
        std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
-           std::filesystem::perms::group_read | std::filesystem::perms::others_read},
+           std::filesystem::perms::group_read | std::filesystem::perms::group_write |
+           std::filesystem::perms::others_read | std::filesystem::perms::others_write,
+       SaveProblem::AccessDenied},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -313,11 +322,12 @@ TEST(SettingsFile, PermissionFaultsLeaveTheFileAlone) {
       HardwareParams p;
       p.fAreaX = 1;
       const SaveResult result = SaveSettingsTo(path, p);
-      return !result.saved && !result.reason.empty();
+      return !result.saved && result.problem == c.problem && !result.reason.empty();
     });
     ASSERT_NE(outcome, -1) << "no user 'nobody' to run the step as";
     ASSERT_NE(outcome, 99) << "could not drop privileges";
-    EXPECT_EQ(outcome, 0) << "the save should have failed with a reason";
+    EXPECT_EQ(outcome, 0) << "the save should have failed as problem "
+                          << static_cast<int>(c.problem) << ", with the system's reason";
     std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::add);
     EXPECT_EQ(ReadBytes(dir.File(L"printer.ini")), kDefaultFile);
@@ -359,6 +369,8 @@ TEST(SettingsFile, FullDiskLeavesTheOldFile) {
   p.fAreaX = 1;
   const SaveResult result = SaveSettingsTo(dir.File(L"printer.ini"), p);
   EXPECT_FALSE(result.saved);
+  EXPECT_EQ(result.problem, SaveProblem::System);
+  EXPECT_EQ(result.systemError, static_cast<std::uint32_t>(ENOSPC));
   EXPECT_FALSE(result.reason.empty());
   EXPECT_EQ(ReadBytes(dir.File(L"printer.ini")), kDefaultFile);
   EXPECT_EQ(dir.Names(), (std::vector<std::string>{"filler", "printer.ini"}));

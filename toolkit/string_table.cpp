@@ -1,0 +1,66 @@
+#include "string_table.h"
+
+#include <optional>
+#include <vector>
+
+#include "message_text.h"
+
+namespace {
+
+constexpr LANGID kChinese = MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED);
+constexpr LANGID kEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+
+// Chosen here rather than by LoadStringW, whose pick follows the thread's
+// language and may land on a table without the string.
+LANGID UiLanguage() {
+  return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_CHINESE ? kChinese : kEnglish;
+}
+
+// A string table block holds 16 strings, each a length and that many
+// characters; an absent string has length 0.
+std::optional<std::wstring> StringIn(HMODULE module, UINT id, LANGID language) {
+  const HRSRC found = FindResourceExW(module, RT_STRING, MAKEINTRESOURCEW(id / 16 + 1), language);
+  if (!found) return std::nullopt;
+  const HGLOBAL loaded = LoadResource(module, found);
+  const auto* text = static_cast<const wchar_t*>(loaded ? LockResource(loaded) : nullptr);
+  if (!text) return std::nullopt;
+  const wchar_t* const end = text + SizeofResource(module, found) / sizeof(wchar_t);
+  for (UINT skip = id % 16; skip > 0 && text < end; --skip) text += 1 + *text;
+  if (text >= end || *text == 0 || *text >= end - text) return std::nullopt;
+  return std::wstring(text + 1, *text);
+}
+
+BOOL CALLBACK AddLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR languages) {
+  reinterpret_cast<std::vector<LANGID>*>(languages)->push_back(language);
+  return TRUE;
+}
+
+}  // namespace
+
+std::wstring LoadResourceString(UINT id) {
+  const HMODULE module = GetModuleHandleW(nullptr);
+  std::vector<LANGID> languages = {UiLanguage(), kEnglish};
+  EnumResourceLanguagesW(module, RT_STRING, MAKEINTRESOURCEW(id / 16 + 1), AddLanguage,
+                         reinterpret_cast<LONG_PTR>(&languages));
+  for (const LANGID language : languages) {
+    if (auto text = StringIn(module, id, language)) return *text;
+  }
+  return SystemMessage(ERROR_RESOURCE_NAME_NOT_FOUND) + L" (" + std::to_wstring(id) + L")";
+}
+
+std::wstring FormatResourceString(UINT id, std::initializer_list<std::wstring_view> inserts) {
+  return InsertArguments(LoadResourceString(id), inserts);
+}
+
+std::wstring SystemMessage(DWORD error) {
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message = length ? std::wstring(text, length) : std::wstring();
+  if (text) LocalFree(text);
+  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r')) {
+    message.pop_back();
+  }
+  return message;
+}
