@@ -22,6 +22,10 @@ std::wstring SettingsPath() {
   return ExecutableDirectory() + kSettingsFileName;
 }
 
+std::wstring BackupPath(const std::wstring& settingsPath) {
+  return settingsPath + L".bak";
+}
+
 void LoadSettings(HardwareParams& params) {
   LoadSettingsFrom(SettingsPath(), params);
 }

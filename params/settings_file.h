@@ -18,6 +18,9 @@ struct SaveResult {
 // The directory of the running executable plus "printer.ini".
 std::wstring SettingsPath();
 
+// Where a save keeps the file it replaced: "printer.ini.bak" beside it.
+std::wstring BackupPath(const std::wstring& settingsPath);
+
 // Lays the values found in the file over `params`; a missing or unreadable file
 // leaves them as they are.
 void LoadSettings(HardwareParams& params);
