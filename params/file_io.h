@@ -39,9 +39,26 @@ enum class SaveProblem {
   LineBreakInResetOrder,  // the reset order cannot be written as one line
 };
 
+// Where a save failed: the file it could not make (the settings file or its
+// backup), the system's words and error number, where the system gave them.
+struct SaveFailure {
+  std::wstring file;
+  std::wstring reason;
+  std::uint32_t systemError = 0;
+};
+
 // Writes `bytes` to a new file in the directory of `path`, forces it to disk and
-// then puts it in place of `path` in one step. On failure `path` is left exactly
-// as it was, no new file remains, and the result says why; `reason` gets the
-// system's words and `systemError` its error number, where the system gave them.
-SaveProblem ReplaceFileContents(const std::wstring& path, std::string_view bytes,
-                                std::wstring& reason, std::uint32_t& systemError);
+// then puts it in place of `path` in one step. When `path` exists and `backup`
+// is not empty, the old file is first copied to `backup` byte for byte, the
+// same way, so that it is whole on disk before the new file takes its place.
+// Temporary files that a cut-off save left beside `path` (its own naming
+// pattern only) are removed first. On failure `path` and `backup` are left
+// exactly as they were, no new file remains, and the result and `failure` say
+// why.
+SaveProblem ReplaceFileContents(const std::wstring& path, const std::wstring& backup,
+                                std::string_view bytes, SaveFailure& failure);
+
+// The names of the temporary files of a save of `path`: the file's name, a
+// process number and an attempt number, ".tmp" (printer.ini.4242.0.tmp).
+std::wstring TemporaryName(const std::wstring& fileName, std::uint64_t process, int attempt);
+bool IsTemporaryName(const std::wstring& fileName, const std::wstring& name);

@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -5,11 +6,15 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "file_io.h"
 #include "locale_text.h"
 
 namespace {
+
+// Where writing a file in place failed.
+enum class FailedStage { NewFile, Writing, Replacing };
 
 std::string NativePath(const std::wstring& path) {
   return EncodeLocaleText(path);
@@ -40,6 +45,86 @@ void SyncDirectoryOf(const std::string& path) {
     ::fsync(fd);
     ::close(fd);
   }
+}
+
+// Splits a path after its last separator: the folder (with it) and the name.
+std::pair<std::string, std::string> FolderAndName(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return {std::string(), path};
+  return {path.substr(0, slash + 1), path.substr(slash + 1)};
+}
+
+// Temporary files of a save that was cut off (killed, power lost) before it
+// could remove them: those of our own pattern, nobody else's.
+void RemoveStaleTemporaries(const std::string& path) {
+  const auto [folder, name] = FolderAndName(path);
+  DIR* directory = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (!directory) return;
+  const std::wstring wideName = DecodeLocaleText(name);
+  while (const dirent* entry = ::readdir(directory)) {
+    const std::string found = entry->d_name;
+    if (found.size() > name.size() && found.compare(0, name.size(), name) == 0 &&
+        IsTemporaryName(wideName, DecodeLocaleText(found))) {
+      ::unlink((folder + found).c_str());
+    }
+  }
+  ::closedir(directory);
+}
+
+// Writes `bytes` to a temporary file named after `namedAfter`, forces them to
+// disk and only then renames the file over `target`, and makes the rename
+// durable. 0, or the errno why not; `stage` tells where it failed.
+int WriteInPlace(const std::string& namedAfter, const std::string& target, std::string_view bytes,
+                 mode_t mode, FailedStage& stage) {
+  const auto [folder, file] = FolderAndName(namedAfter);
+  const std::wstring wideFile = DecodeLocaleText(file);
+  std::string temporary;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temporary = folder + NativePath(TemporaryName(wideFile, static_cast<std::uint64_t>(::getpid()),
+                                                  attempt));
+    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) {
+    stage = FailedStage::NewFile;
+    return errno;
+  }
+  stage = FailedStage::Writing;
+  bool written = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+  int error = written ? 0 : errno;
+  if (::close(fd) != 0 && written) {
+    written = false;
+    error = errno;
+  }
+  if (written && ::rename(temporary.c_str(), target.c_str()) != 0) {
+    written = false;
+    error = errno;
+    stage = FailedStage::Replacing;
+  }
+  if (!written) {
+    ::unlink(temporary.c_str());
+    return error;
+  }
+  SyncDirectoryOf(target);
+  return 0;
+}
+
+// The whole file, or the errno why not.
+int ReadWhole(const std::string& path, std::string& bytes) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  char chunk[64 * 1024];
+  int error = 0;
+  for (;;) {
+    const ssize_t count = ::read(fd, chunk, sizeof chunk);
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) error = errno;
+    if (count <= 0) break;
+    bytes.append(chunk, static_cast<std::size_t>(count));
+  }
+  ::close(fd);
+  return error;
 }
 
 }  // namespace
@@ -77,51 +162,48 @@ std::ptrdiff_t InputFile::Read(char* buffer, std::size_t size) {
   }
 }
 
-SaveProblem ReplaceFileContents(const std::wstring& path, std::string_view bytes,
-                                std::wstring& reason, std::uint32_t& systemError) {
-  const auto systemFault = [&](int error, SaveProblem problem = SaveProblem::System) {
-    systemError = static_cast<std::uint32_t>(error);
-    reason = ErrorText(error);
+SaveProblem ReplaceFileContents(const std::wstring& path, const std::wstring& backup,
+                                std::string_view bytes, SaveFailure& failure) {
+  const auto systemFault = [&](const std::wstring& file, int error,
+                               SaveProblem problem = SaveProblem::System) {
+    failure.file = file;
+    failure.systemError = static_cast<std::uint32_t>(error);
+    failure.reason = ErrorText(error);
     return problem;
   };
+  failure.file = path;
   const std::string target = NativePath(path);
   struct stat old {};
   const bool exists = ::stat(target.c_str(), &old) == 0;
-  if (exists && S_ISDIR(old.st_mode)) return systemFault(EISDIR, SaveProblem::FolderInTheWay);
+  if (exists && S_ISDIR(old.st_mode)) return systemFault(path, EISDIR, SaveProblem::FolderInTheWay);
   // rename() needs only the directory's permission; a file we may not write
   // must not be replaced behind its owner's back.
   if (exists && ::access(target.c_str(), W_OK) != 0) {
     const int error = errno;
-    return systemFault(error, error == EACCES ? SaveProblem::ReadOnlyFile : SaveProblem::System);
+    return systemFault(path, error,
+                       error == EACCES ? SaveProblem::ReadOnlyFile : SaveProblem::System);
   }
+  RemoveStaleTemporaries(target);
 
+  // A folder that takes no new file is a matter of rights; later refusals are
+  // not. Only a file that refuses to be replaced is named; the settings file
+  // else.
+  FailedStage stage = FailedStage::NewFile;
+  const auto fault = [&](const std::wstring& file, int error) {
+    const bool rights = stage == FailedStage::NewFile && (error == EACCES || error == EPERM);
+    return systemFault(stage == FailedStage::Replacing ? file : path, error,
+                       rights ? SaveProblem::AccessDenied : SaveProblem::System);
+  };
   const mode_t mode = exists ? (old.st_mode & 07777) : 0666;
-  std::string temporary;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temporary = target + "." + std::to_string(::getpid()) + "." + std::to_string(attempt) + ".tmp";
-    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (fd < 0 && errno != EEXIST) break;
+  if (exists && !backup.empty()) {
+    std::string oldBytes;
+    if (const int error = ReadWhole(target, oldBytes)) return systemFault(path, error);
+    if (const int error = WriteInPlace(target, NativePath(backup), oldBytes, mode, stage)) {
+      return fault(backup, error);
+    }
   }
-  if (fd < 0) {
-    const int error = errno;
-    return systemFault(
-        error, error == EACCES || error == EPERM ? SaveProblem::AccessDenied : SaveProblem::System);
+  if (const int error = WriteInPlace(target, target, bytes, mode, stage)) {
+    return fault(path, error);
   }
-  bool written = WriteAll(fd, bytes) && ::fsync(fd) == 0;
-  int error = written ? 0 : errno;
-  if (::close(fd) != 0 && written) {
-    written = false;
-    error = errno;
-  }
-  if (written && ::rename(temporary.c_str(), target.c_str()) != 0) {
-    written = false;
-    error = errno;
-  }
-  if (!written) {
-    ::unlink(temporary.c_str());
-    return systemFault(error);
-  }
-  SyncDirectoryOf(target);
   return SaveProblem::None;
 }

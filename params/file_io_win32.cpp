@@ -1,10 +1,14 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 
 #include "file_io.h"
 
 namespace {
+
+// Where writing a file in place failed.
+enum class FailedStage { NewFile, Writing, Replacing };
 
 // Paths of MAX_PATH and longer open only with the extended-length prefix.
 std::wstring ExtendedLengthPath(const std::wstring& path) {
@@ -37,16 +41,82 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
   return true;
 }
 
-// A new, empty file beside `path`, opened for writing by us alone.
-HANDLE CreateSiblingFile(const std::wstring& path, std::wstring& name) {
-  const std::wstring stem = path + L"." + std::to_wstring(GetCurrentProcessId());
+// Splits a path after its last separator: the folder (with it) and the name.
+std::pair<std::wstring, std::wstring> FolderAndName(const std::wstring& path) {
+  const std::size_t slash = path.find_last_of(L"\\/");
+  if (slash == std::wstring::npos) return {std::wstring(), path};
+  return {path.substr(0, slash + 1), path.substr(slash + 1)};
+}
+
+// Temporary files of a save that was cut off (killed, power lost) before it
+// could remove them: those of our own pattern, nobody else's.
+void RemoveStaleTemporaries(const std::wstring& path) {
+  const auto [folder, name] = FolderAndName(path);
+  WIN32_FIND_DATAW found = {};
+  const HANDLE search =
+      FindFirstFileW(ExtendedLengthPath(folder + name + L".*.tmp").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        IsTemporaryName(name, found.cFileName)) {
+      DeleteFileW(ExtendedLengthPath(folder + found.cFileName).c_str());
+    }
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+}
+
+// A new, empty file named after the settings file `namedAfter`, beside it,
+// opened for writing by us alone.
+HANDLE CreateTemporaryFile(const std::wstring& namedAfter, std::wstring& name) {
+  const auto [folder, file] = FolderAndName(namedAfter);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    name = ExtendedLengthPath(stem + L"." + std::to_wstring(attempt) + L".tmp");
-    const HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return file;
+    name = ExtendedLengthPath(folder + TemporaryName(file, GetCurrentProcessId(), attempt));
+    const HANDLE handle = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return handle;
   }
   return INVALID_HANDLE_VALUE;
+}
+
+// Writes `bytes` to a temporary file, forces them to disk and only then moves
+// the file over `target` in one step. ERROR_SUCCESS, or why not; `stage` tells
+// where it failed.
+DWORD WriteInPlace(const std::wstring& namedAfter, const std::wstring& target,
+                   std::string_view bytes, FailedStage& stage) {
+  std::wstring temporary;
+  const HANDLE file = CreateTemporaryFile(namedAfter, temporary);
+  if (file == INVALID_HANDLE_VALUE) {
+    stage = FailedStage::NewFile;
+    return GetLastError();
+  }
+  stage = FailedStage::Writing;
+  bool written = WriteAll(file, bytes) && FlushFileBuffers(file);
+  DWORD error = written ? ERROR_SUCCESS : GetLastError();
+  if (!CloseHandle(file) && written) {
+    written = false;
+    error = GetLastError();
+  }
+  if (written && !MoveFileExW(temporary.c_str(), ExtendedLengthPath(target).c_str(),
+                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    written = false;
+    error = GetLastError();
+    stage = FailedStage::Replacing;
+  }
+  if (!written) DeleteFileW(temporary.c_str());
+  return error;
+}
+
+// The whole file, or why not.
+DWORD ReadWhole(const std::wstring& path, std::string& bytes) {
+  InputFile file;
+  if (!file.Open(path)) return GetLastError();
+  char chunk[64 * 1024];
+  for (;;) {
+    const std::ptrdiff_t count = file.Read(chunk, sizeof chunk);
+    if (count < 0) return GetLastError();
+    if (count == 0) return ERROR_SUCCESS;
+    bytes.append(chunk, static_cast<std::size_t>(count));
+  }
 }
 
 }  // namespace
@@ -90,43 +160,42 @@ std::ptrdiff_t InputFile::Read(char* buffer, std::size_t size) {
   return static_cast<std::ptrdiff_t>(count);
 }
 
-SaveProblem ReplaceFileContents(const std::wstring& path, std::string_view bytes,
-                                std::wstring& reason, std::uint32_t& systemError) {
-  const auto systemFault = [&](DWORD error, SaveProblem problem = SaveProblem::System) {
-    systemError = error;
-    reason = SystemMessage(error);
+SaveProblem ReplaceFileContents(const std::wstring& path, const std::wstring& backup,
+                                std::string_view bytes, SaveFailure& failure) {
+  const auto systemFault = [&](const std::wstring& file, DWORD error,
+                               SaveProblem problem = SaveProblem::System) {
+    failure.file = file;
+    failure.systemError = error;
+    failure.reason = SystemMessage(error);
     return problem;
   };
-  const std::wstring target = ExtendedLengthPath(path);
-  const DWORD attributes = GetFileAttributesW(target.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES) {
+  failure.file = path;
+  const DWORD attributes = GetFileAttributesW(ExtendedLengthPath(path).c_str());
+  const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+  if (exists) {
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return SaveProblem::FolderInTheWay;
     // Windows refuses to replace a read-only file, but not every implementation
     // of its API does; the attribute is the user's word, so honour it here.
     if (attributes & FILE_ATTRIBUTE_READONLY) return SaveProblem::ReadOnlyFile;
   }
+  RemoveStaleTemporaries(path);
 
-  std::wstring temporary;
-  const HANDLE file = CreateSiblingFile(path, temporary);
-  if (file == INVALID_HANDLE_VALUE) {
-    // Refused a new file in the folder (Program Files, say): a matter of rights.
-    // Later refusals (the file held open by another program) are not.
-    const DWORD error = GetLastError();
-    return systemFault(
-        error, error == ERROR_ACCESS_DENIED ? SaveProblem::AccessDenied : SaveProblem::System);
+  // A folder that takes no new file (Program Files, say) is a matter of
+  // rights; later refusals (the file held open by another program) are not.
+  // Only a file that refuses to be replaced is named; the settings file else.
+  FailedStage stage = FailedStage::NewFile;
+  const auto fault = [&](const std::wstring& target, DWORD error) {
+    const bool rights = stage == FailedStage::NewFile && error == ERROR_ACCESS_DENIED;
+    return systemFault(stage == FailedStage::Replacing ? target : path, error,
+                       rights ? SaveProblem::AccessDenied : SaveProblem::System);
+  };
+  if (exists && !backup.empty()) {
+    std::string old;
+    if (const DWORD error = ReadWhole(path, old)) return systemFault(path, error);
+    if (const DWORD error = WriteInPlace(path, backup, old, stage)) {
+      return fault(backup, error);
+    }
   }
-  bool written = WriteAll(file, bytes) && FlushFileBuffers(file);
-  DWORD error = written ? ERROR_SUCCESS : GetLastError();
-  if (!CloseHandle(file) && written) {
-    written = false;
-    error = GetLastError();
-  }
-  if (written && !MoveFileExW(temporary.c_str(), target.c_str(),
-                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    written = false;
-    error = GetLastError();
-  }
-  if (written) return SaveProblem::None;
-  DeleteFileW(temporary.c_str());
-  return systemFault(error);
+  if (const DWORD error = WriteInPlace(path, path, bytes, stage)) return fault(path, error);
+  return SaveProblem::None;
 }

@@ -72,8 +72,14 @@ SaveResult SaveSettingsTo(const std::wstring& path, const HardwareParams& params
     result.problem = SaveProblem::LineBreakInResetOrder;
     return result;
   }
-  result.problem = ReplaceFileContents(path, EncodeLocaleText(FormatSettingsText(params)),
-                                       result.reason, result.systemError);
+  SaveFailure failure;
+  result.problem = ReplaceFileContents(path, BackupPath(path),
+                                       EncodeLocaleText(FormatSettingsText(params)), failure);
+  if (result.problem != SaveProblem::None) {
+    result.path = failure.file;
+    result.reason = failure.reason;
+    result.systemError = failure.systemError;
+  }
   result.saved = result.problem == SaveProblem::None;
   return result;
 }

@@ -189,9 +189,10 @@ void Sandbox::WriteIni(std::string_view bytes) {
   ASSERT_EQ(written, bytes.size());
 }
 
-FileState Sandbox::Ini() const {
+namespace {
+
+FileState StateOf(const std::wstring& path) {
   FileState state;
-  const std::wstring path = IoPath(IniPath());
   WIN32_FILE_ATTRIBUTE_DATA data = {};
   if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return state;
   state.exists = true;
@@ -206,6 +207,16 @@ FileState Sandbox::Ini() const {
     state.bytes.append(buffer, got);
   CloseHandle(file);
   return state;
+}
+
+}  // namespace
+
+FileState Sandbox::Ini() const {
+  return StateOf(IoPath(IniPath()));
+}
+
+std::string Sandbox::BackupBytes() const {
+  return StateOf(IoPath(IniPath() + L".bak")).bytes;
 }
 
 void Sandbox::SetIniReadOnly(bool read_only) {
@@ -586,6 +597,46 @@ void Program::SendToItem(int id, UINT msg, WPARAM wparam, LPARAM lparam) {
 
 void Program::PostToForm(UINT msg, WPARAM wparam, LPARAM lparam) {
   PostMessageW(form_, msg, wparam, lparam);
+}
+
+::testing::AssertionResult Program::WaitForDialog(int item_id, HWND& dialog) {
+  dialog = nullptr;
+  const auto deadline = Clock::now() + kTimeout;
+  while (Clock::now() < deadline) {
+    for (HWND hwnd : TopLevelWindows()) {
+      if (hwnd != form_ && IsWindowVisible(hwnd) && IsDialogWindow(hwnd) &&
+          GetDlgItem(hwnd, item_id)) {
+        dialog = hwnd;
+        return ::testing::AssertionSuccess();
+      }
+    }
+    if (!Running()) return ::testing::AssertionFailure() << "the program ended";
+    std::this_thread::sleep_for(kPoll);
+  }
+  return ::testing::AssertionFailure()
+         << "no dialog with control " << item_id << " within " << kTimeout.count() << " ms";
+}
+
+std::wstring Program::ItemText(HWND dialog, int id) const {
+  return Text(GetDlgItem(dialog, id));
+}
+
+void Program::SetItemText(HWND dialog, int id, std::wstring_view text) {
+  const std::wstring copy(text);
+  SendWithTimeout(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(copy.c_str()));
+}
+
+void Program::ClickItem(HWND dialog, int id) {
+  SendWithTimeout(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
+
+void Program::PostClickItem(HWND dialog, int id) {
+  PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
+
+std::pair<int, int> Program::ItemSelection(HWND dialog, int id) const {
+  const auto packed = static_cast<DWORD>(SendWithTimeout(GetDlgItem(dialog, id), EM_GETSEL, 0, 0));
+  return {LOWORD(packed), HIWORD(packed)};
 }
 
 // ---------------------------------------------------------------- marker

@@ -73,6 +73,7 @@ class Sandbox {
   void WriteIni(std::string_view bytes);
   FileState Ini() const;
   std::string IniBytes() const { return Ini().bytes; }
+  std::string BackupBytes() const;  // printer.ini.bak, empty if there is none
   void SetIniReadOnly(bool read_only);
   std::vector<std::wstring> FileNames() const;  // sorted
 
@@ -159,6 +160,16 @@ class Program {
   void SendToForm(UINT msg, WPARAM wparam, LPARAM lparam);
   void SendToItem(int id, UINT msg, WPARAM wparam, LPARAM lparam);
   void PostToForm(UINT msg, WPARAM wparam, LPARAM lparam);
+
+  // A second dialog of the program (not the form, not a message box), known by
+  // one of its controls; waits for it to be shown.
+  ::testing::AssertionResult WaitForDialog(int item_id, HWND& dialog);
+  // The same operations on a control of such a dialog.
+  std::wstring ItemText(HWND dialog, int id) const;
+  void SetItemText(HWND dialog, int id, std::wstring_view text);
+  void ClickItem(HWND dialog, int id);
+  void PostClickItem(HWND dialog, int id);
+  std::pair<int, int> ItemSelection(HWND dialog, int id) const;
 
  private:
   std::vector<HWND> TopLevelWindows() const;

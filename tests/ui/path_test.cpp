@@ -65,8 +65,10 @@ TEST_P(ProgramPlace, ReadsAndWritesPrinterIniBesideItself) {
   std::string expected = file;
   expected.replace(expected.find("fAreaY = 80"), 11, "fAreaY = 81.5");
   EXPECT_EQ(sandbox.IniBytes(), expected);
+  // The replaced file is kept beside it, as it was.
   const std::vector<std::wstring> names = sandbox.FileNames();
-  EXPECT_EQ(names, (std::vector<std::wstring>{L"V7ER.exe", L"printer.ini"}));
+  EXPECT_EQ(names, (std::vector<std::wstring>{L"V7ER.exe", L"printer.ini", L"printer.ini.bak"}));
+  EXPECT_EQ(sandbox.BackupBytes(), file);
   EXPECT_EQ(GetFileAttributesW(stray.c_str()), INVALID_FILE_ATTRIBUTES)
       << "the program wrote " << Narrow(stray);
   // Nothing landed in a folder on the way down, as a cut path would make it.

@@ -153,8 +153,9 @@ INSTANTIATE_TEST_SUITE_P(
     Faults, SaveFault,
     ::testing::Values(Fault{"FolderRefusesNewFiles", L"read-only-folder", ERROR_ACCESS_DENIED, true,
                             RefusesNewFiles},
-                      // More rights would not help here: no hint about them.
-                      Fault{"FileHeldOpenWithoutSharing", nullptr, ERROR_ACCESS_DENIED, false,
+                      // More rights would not help here: no hint about them. The
+                      // save stops at reading the old file for its backup.
+                      Fault{"FileHeldOpenWithoutSharing", nullptr, ERROR_SHARING_VIOLATION, false,
                             HeldOpen},
                       Fault{"DiskFull", L"full-disk", ERROR_DISK_FULL, false, RefusesNewFiles}),
     [](const ::testing::TestParamInfo<Fault>& fault) { return std::string(fault.param.name); });

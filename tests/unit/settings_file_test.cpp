@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <cmath>
 #include <random>
 #include <string>
+#include <thread>
+#include <iostream>
 
 #include "settings_text.h"
 #include "temp_dir.h"
@@ -162,16 +166,99 @@ TEST(SettingsFile, RandomRoundTrips) {
   }
 }
 
-TEST(SettingsFile, SaveReplacesOldContentAndLeavesNoTemporaryFile) {
+// Each save keeps the file it replaces, byte for byte, as printer.ini.bak, and
+// the next save replaces that; a first save makes none. Temporary files that a
+// cut-off save left are removed, files of other names stay.
+TEST(SettingsFile, SaveKeepsTheReplacedFileAsBackup) {
   TempDir dir;
-  WriteBytes(dir.File(L"printer.ini"), "// comment\r\nunknown = 1\r\nfAreaX = 5\r\n");
-  HardwareParams p;
-  LoadSettingsFrom(dir.File(L"printer.ini"), p);
-  ASSERT_TRUE(SaveSettingsTo(dir.File(L"printer.ini"), p).saved);
-  const std::string text = ReadBytes(dir.File(L"printer.ini"));
-  EXPECT_EQ(text.find("comment"), std::string::npos);
-  EXPECT_EQ(text.rfind("fAreaX = 5\r\n", 0), 0u);
+  const std::wstring ini = dir.File(L"printer.ini");
+  const std::wstring backup = dir.File(L"printer.ini.bak");
+  HardwareParams first, second;
+  first.fAreaX = 1;
+  second.fAreaX = 2;
+  ASSERT_TRUE(SaveSettingsTo(ini, first).saved);
   EXPECT_EQ(dir.Names(), std::vector<std::string>{"printer.ini"});
+
+  const std::string handWritten = "// comment\r\nunknown = 1\r\nfAreaX = 5\xff\r\n\0tail";
+  WriteBytes(ini, handWritten);
+  const std::vector<std::string> cutOff = {"printer.ini.77.0.tmp", "printer.ini.123456.99.tmp"};
+  const std::vector<std::string> others = {"other.ini.1.0.tmp",        "printer.ini.1..tmp",
+                                           "printer.ini.1.0.tmp.keep", "printer.ini.tmp",
+                                           "printer.ini.x.0.tmp",      "xprinter.ini.1.0.tmp"};
+  for (const auto& name : cutOff) WriteBytes(dir.path() / name, "partial");
+  for (const auto& name : others) WriteBytes(dir.path() / name, "someone else's");
+  ASSERT_TRUE(SaveSettingsTo(ini, second).saved);
+  EXPECT_EQ(ReadBytes(backup), handWritten);
+  EXPECT_EQ(ReadBytes(ini).rfind("fAreaX = 2\r\n", 0), 0u);
+  std::vector<std::string> expected = others;
+  expected.insert(expected.end(), {"printer.ini", "printer.ini.bak"});
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(dir.Names(), expected);
+
+  const std::string secondText = ReadBytes(ini);
+  ASSERT_TRUE(SaveSettingsTo(ini, first).saved);
+  EXPECT_EQ(ReadBytes(backup), secondText);
+}
+
+#ifndef _WIN32
+// A save killed at any moment leaves printer.ini as the whole old or the whole
+// new file and printer.ini.bak whole; the next save removes the temporary files
+// it left. A child process saves two parameter sets in turn until it is killed.
+TEST(SettingsFile, KilledSavesLeaveWholeFiles) {
+  TempDir dir;
+  const std::wstring ini = dir.File(L"printer.ini");
+  const std::wstring backup = dir.File(L"printer.ini.bak");
+  HardwareParams a, b;
+  a.fAreaX = 1;
+  b.fAreaX = 2;
+  b.strResetOrder.assign(256 * 1024, L'y');  // long enough to be caught mid-write
+  ASSERT_TRUE(SaveSettingsTo(ini, a).saved);
+  const std::string textA = ReadBytes(ini);
+  ASSERT_TRUE(SaveSettingsTo(ini, b).saved);
+  const std::string textB = ReadBytes(ini);
+
+  std::mt19937 random(20261207);
+  int cutMidway = 0;
+  constexpr int kKills = 200;
+  for (int kill = 0; kill < kKills; ++kill) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      for (int i = 0;; ++i) SaveSettingsTo(ini, i % 2 ? a : b);
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(200 + random() % 4000));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    const std::string now = ReadBytes(ini);
+    const std::string kept = ReadBytes(backup);
+    ASSERT_TRUE(now == textA || now == textB) << "printer.ini cut after kill " << kill;
+    ASSERT_TRUE(kept == textA || kept == textB) << "printer.ini.bak cut after kill " << kill;
+    if (dir.Names().size() > 2) ++cutMidway;
+  }
+  // Proof that kills landed inside saves, not only between them.
+  EXPECT_GT(cutMidway, 0);
+  std::cout << cutMidway << " of " << kKills << " kills cut a save short\n";
+  ASSERT_TRUE(SaveSettingsTo(ini, a).saved);
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"printer.ini", "printer.ini.bak"}));
+}
+#endif
+
+// No backup, no save: the old file and an older backup stay as they were.
+TEST(SettingsFile, SaveFailsWhenNoBackupCanBeMade) {
+  TempDir dir;
+  WriteBytes(dir.File(L"printer.ini"), kDefaultFile);
+  std::filesystem::create_directory(dir.path() / "printer.ini.bak");
+  HardwareParams p;
+  p.fAreaX = 3;
+  const SaveResult result = SaveSettingsTo(dir.File(L"printer.ini"), p);
+  EXPECT_FALSE(result.saved);
+  EXPECT_EQ(result.problem, SaveProblem::System);
+  EXPECT_EQ(result.path, dir.File(L"printer.ini.bak"));
+  EXPECT_FALSE(result.reason.empty());
+  EXPECT_EQ(ReadBytes(dir.File(L"printer.ini")), kDefaultFile);
+  EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "printer.ini.bak"));
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"printer.ini", "printer.ini.bak"}));
 }
 
 // A failed save must leave the old file byte for byte and no stray file.
