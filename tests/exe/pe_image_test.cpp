@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
@@ -151,6 +155,41 @@ TEST(ExecutableImage, IsAGuiProgramWithAslrAndDep) {
   }
   EXPECT_NE(image.DirectoryRva(5), 0u) << "a relocation table";
   EXPECT_NE(image.DirectoryRva(2), 0u) << "resources (form, icon, manifest)";
+}
+
+// The project's version, in the version resource and in the manifest, and the
+// manifest naming the build's own processor.
+TEST(ExecutableImage, ManifestAndVersionNameThisBuild) {
+  const std::string exe = ExePath();
+  const HMODULE module = LoadLibraryExA(exe.c_str(), nullptr,
+                                        LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  ASSERT_TRUE(module) << exe;
+  const auto resource = [&](LPCSTR type, int id) {
+    const HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), type);
+    const void* data = found ? LockResource(LoadResource(module, found)) : nullptr;
+    return data ? std::string(static_cast<const char*>(data), SizeofResource(module, found))
+                : std::string();
+  };
+  const std::string manifest = resource(MAKEINTRESOURCEA(24), 1);  // RT_MANIFEST
+  const std::string version = resource(MAKEINTRESOURCEA(16), 1);   // RT_VERSION
+  FreeLibrary(module);
+
+  const std::string quad = V7ER_VERSION ".0";
+  const std::string architecture = sizeof(void*) == 8 ? "amd64" : "x86";
+  EXPECT_NE(manifest.find("name=\"V7ER\" type=\"win32\" version=\"" + quad + "\""),
+            std::string::npos)
+      << manifest;
+  EXPECT_NE(manifest.find("processorArchitecture=\"" + architecture + "\"/>"), std::string::npos)
+      << manifest;
+  // VS_FIXEDFILEINFO follows its signature: the file version as two DWORDs.
+  const std::size_t fixed = version.find(std::string("\xbd\x04\xef\xfe", 4));
+  ASSERT_NE(fixed, std::string::npos);
+  std::uint32_t ms = 0, ls = 0;
+  std::memcpy(&ms, version.data() + fixed + 8, 4);
+  std::memcpy(&ls, version.data() + fixed + 12, 4);
+  EXPECT_EQ(std::to_string(ms >> 16) + "." + std::to_string(ms & 0xFFFF) + "." +
+                std::to_string(ls >> 16) + "." + std::to_string(ls & 0xFFFF),
+            quad);
 }
 
 TEST(ExecutableImage, ImportsOnlyWhatWindows7Sp1Exports) {
