@@ -1,10 +1,13 @@
 #include "ck7hw_dlg.h"
 
+#include <cstring>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "calculator_dlg.h"
 #include "data_exchange.h"
+#include "field_message.h"
 #include "resource.h"
 #include "settings_file.h"
 #include "string_table.h"
@@ -26,6 +29,8 @@ constexpr ModeFields kModeFields[] = {
 constexpr int kModeOptions[] = {IDC_MODE_FLAT, IDC_MODE_ROTATE_Y, IDC_MODE_ROTATE_Z,
                                 IDC_MODE_ROTATE_Z_PER_CHAR, IDC_MODE_FLIP_Z};
 static_assert(std::size(kModeOptions) == std::size(kModeFields));
+// A mode the form has no option for: every field open, as the form opens.
+constexpr ModeFields kNoModeFields = {true, true, true, true, true};
 
 // Whether a mode enables the number field `id`; the other number fields are
 // always enabled.
@@ -55,19 +60,6 @@ std::wstring OptionName(HWND option) {
   return text;
 }
 
-UINT ProblemString(NumberFault fault) {
-  switch (fault) {
-    case NumberFault::Empty:
-      return IDS_FIELD_EMPTY;
-    case NumberFault::NotWhole:
-      return IDS_FIELD_NOT_WHOLE;
-    case NumberFault::OutOfRange:
-      return IDS_FIELD_OUT_OF_RANGE;
-    default:
-      return IDS_FIELD_NOT_NUMBER;
-  }
-}
-
 // Why a save failed, in the user's language; the system's own reason where it
 // gave one.
 std::wstring SaveFailureReason(const SaveResult& result) {
@@ -89,6 +81,66 @@ std::wstring SaveFailureReason(const SaveResult& result) {
   }
 }
 
+// The plain file functions stop at MAX_PATH; the extended form does not.
+std::wstring LongPath(std::wstring path) {
+  // A drive path only: a UNC path would need another prefix, and one that has
+  // a prefix already needs none.
+  if (path.size() >= MAX_PATH - 12 && path[0] != L'\\') path.insert(0, L"\\\\?\\");
+  return path;
+}
+
+// The file version from the program's own version resource, as 1.2.3: the
+// project's version has three parts (the fourth is always 0). Empty if the
+// resource is not readable.
+std::wstring ProgramVersion() {
+  const HMODULE module = GetModuleHandleW(nullptr);
+  const HRSRC found = FindUiResource(RT_VERSION, MAKEINTRESOURCEW(VS_VERSION_INFO));
+  const HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+  const auto* data = static_cast<const BYTE*>(loaded ? LockResource(loaded) : nullptr);
+  // Three WORDs, the key "VS_VERSION_INFO" with its terminator, padding to a
+  // DWORD boundary, then the fixed part.
+  constexpr std::size_t kFixedOffset = (6 + sizeof L"VS_VERSION_INFO" + 3) & ~std::size_t{3};
+  if (!data || SizeofResource(module, found) < kFixedOffset + sizeof(VS_FIXEDFILEINFO)) return {};
+  VS_FIXEDFILEINFO info;
+  memcpy(&info, data + kFixedOffset, sizeof info);
+  if (info.dwSignature != 0xFEEF04BD) return {};
+  wchar_t text[32];
+  wsprintfW(text, L"%u.%u.%u", HIWORD(info.dwFileVersionMS), LOWORD(info.dwFileVersionMS),
+            HIWORD(info.dwFileVersionLS));
+  return text;
+}
+
+// Whether the settings file is there and could be written, found out without
+// changing it.
+std::wstring SettingsFileState(const std::wstring& path) {
+  const std::wstring longPath = LongPath(path);
+  const DWORD attributes = GetFileAttributesW(longPath.c_str());
+  DWORD error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : ERROR_SUCCESS;
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+    return LoadResourceString(IDS_ABOUT_NOT_FOUND);
+  }
+  UINT reason = 0;  // one of the save's own reasons, else the system's
+  if (error == ERROR_SUCCESS) {
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+      reason = IDS_REASON_FOLDER_IN_THE_WAY;
+    } else if (attributes & FILE_ATTRIBUTE_READONLY) {
+      reason = IDS_REASON_READ_ONLY;
+    } else {
+      const HANDLE file = CreateFileW(longPath.c_str(), GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (file == INVALID_HANDLE_VALUE) {
+        error = GetLastError();
+      } else {
+        CloseHandle(file);
+        return LoadResourceString(IDS_ABOUT_WRITABLE);
+      }
+    }
+  }
+  return FormatResourceString(IDS_ABOUT_NOT_WRITABLE,
+                              {reason ? LoadResourceString(reason) : SystemMessage(error)});
+}
+
 }  // namespace
 
 const MessageEntry CK7HWDlg::kMessageTable[] = {
@@ -100,6 +152,11 @@ const MessageEntry CK7HWDlg::kMessageTable[] = {
     OnCommand(BN_CLICKED, IDC_MODE_ROTATE_Z_PER_CHAR, &CK7HWDlg::OnModeRotateZ),
     OnCommand(BN_CLICKED, IDC_MODE_FLIP_Z, &CK7HWDlg::OnModeFlipZ),
     OnCommand(BN_CLICKED, IDOK, &CK7HWDlg::OnOkClicked),
+    OnMessage(WM_INITMENUPOPUP, &CK7HWDlg::OnInitMenuPopup),
+    OnSysCommand(IDM_CALCULATOR, &CK7HWDlg::OnCalculator),
+    OnSysCommand(IDM_RESTORE_DEFAULTS, &CK7HWDlg::OnRestoreDefaults),
+    OnSysCommand(IDM_UNDO_SAVE, &CK7HWDlg::OnUndoSave),
+    OnSysCommand(IDM_ABOUT, &CK7HWDlg::OnAbout),
 };
 
 CK7HWDlg::CK7HWDlg()
@@ -150,18 +207,17 @@ bool CK7HWDlg::OnInitDialog() {
 }
 
 std::wstring CK7HWDlg::FieldMessage(int id, NumberFault fault, bool integer) {
-  const std::wstring problem = FormatResourceString(ProblemString(fault), {LoadResourceString(id)});
-  const std::wstring accepted =
-      LoadResourceString(integer ? IDS_ACCEPTED_INTEGER : IDS_ACCEPTED_NUMBER);
   const HWND field = GetDlgItem(GetSafeHwnd(), id);
   const std::wstring options = OptionsEnabling(id);
   if (!field || IsWindowEnabled(field) || options.empty()) {
-    return FormatResourceString(IDS_FIELD_MESSAGE, {problem, accepted});
+    return NumberFieldMessage(id, fault, integer);
   }
   // The field cannot take the focus: say which option opens it.
   return FormatResourceString(
       IDS_FIELD_MESSAGE_DISABLED,
-      {problem, accepted, FormatResourceString(IDS_FIELD_DISABLED, {options})});
+      {FieldProblem(id, fault),
+       LoadResourceString(integer ? IDS_ACCEPTED_INTEGER : IDS_ACCEPTED_NUMBER),
+       FormatResourceString(IDS_FIELD_DISABLED, {options})});
 }
 
 std::wstring CK7HWDlg::OptionsEnabling(int id) const {
@@ -183,8 +239,9 @@ std::wstring CK7HWDlg::OptionsEnabling(int id) const {
 }
 
 void CK7HWDlg::ApplyModeEnabling(std::int32_t mode) {
-  if (mode < 0 || mode >= static_cast<std::int32_t>(std::size(kModeFields))) return;
-  const ModeFields& fields = kModeFields[mode];
+  const ModeFields& fields = mode < 0 || mode >= static_cast<std::int32_t>(std::size(kModeFields))
+                                 ? kNoModeFields
+                                 : kModeFields[mode];
   m_stepY.EnableWindow(fields.stepY);
   m_stepZ.EnableWindow(fields.stepZ);
   m_clearRotateReturn.EnableWindow(fields.clearRotateReturn);
@@ -244,4 +301,72 @@ void CK7HWDlg::ShowSaveFailure(const SaveResult& result) {
       FormatResourceString(IDS_SAVE_FAILED, {result.path, SaveFailureReason(result)});
   MessageBoxW(GetSafeHwnd(), text.c_str(), LoadResourceString(IDS_SAVE_FAILED_CAPTION).c_str(),
               MB_OK | MB_ICONERROR);
+}
+
+void CK7HWDlg::ShowParams(const HardwareParams& params) {
+  m_params = params;
+  UpdateData(false);
+  ApplyModeEnabling(m_params.nPrintMode);
+}
+
+// The commands join the system menu when it first opens rather than at start-up,
+// which they would only slow down.
+INT_PTR CK7HWDlg::OnInitMenuPopup(WPARAM wParam, LPARAM lParam) {
+  if (!HIWORD(lParam)) return FALSE;
+  const auto menu = reinterpret_cast<HMENU>(wParam);
+  if (GetMenuState(menu, IDM_CALCULATOR, MF_BYCOMMAND) == static_cast<UINT>(-1)) {
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    for (const auto& [id, text] : {std::pair{IDM_CALCULATOR, IDS_MENU_CALCULATOR},
+                                   {IDM_RESTORE_DEFAULTS, IDS_MENU_RESTORE_DEFAULTS},
+                                   {IDM_UNDO_SAVE, IDS_MENU_UNDO_SAVE},
+                                   {IDM_ABOUT, IDS_MENU_ABOUT}}) {
+      AppendMenuW(menu, MF_STRING, id, LoadResourceString(text).c_str());
+    }
+  }
+  const DWORD attributes = GetFileAttributesW(LongPath(BackupPath(SettingsPath())).c_str());
+  const bool backup =
+      attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  EnableMenuItem(menu, IDM_UNDO_SAVE, MF_BYCOMMAND | (backup ? MF_ENABLED : MF_GRAYED));
+  return FALSE;
+}
+
+void CK7HWDlg::OnCalculator(UINT, int, HWND) {
+  CK7HWCalcDlg calculator(GetSafeHwnd());
+  calculator.DoModal(GetSafeHwnd());
+}
+
+void CK7HWDlg::OnRestoreDefaults(UINT, int, HWND) {
+  ShowParams(HardwareParams{});
+}
+
+void CK7HWDlg::OnUndoSave(UINT, int, HWND) {
+  // The command may come while the menu item is greyed (or the file went
+  // away since): say so rather than fill the form with defaults.
+  const std::wstring backup = BackupPath(SettingsPath());
+  const HANDLE file =
+      CreateFileW(LongPath(backup).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    const std::wstring text =
+        error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+            ? FormatResourceString(IDS_NO_BACKUP, {backup})
+            : FormatResourceString(IDS_BACKUP_UNREADABLE, {backup, SystemMessage(error)});
+    MessageBoxW(GetSafeHwnd(), text.c_str(), LoadResourceString(IDS_MENU_UNDO_SAVE).c_str(),
+                MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
+  CloseHandle(file);
+  // As the form opens: the defaults, with whatever the file holds laid over them.
+  HardwareParams params;
+  LoadSettingsFrom(backup, params);
+  ShowParams(params);
+}
+
+void CK7HWDlg::OnAbout(UINT, int, HWND) {
+  const std::wstring path = SettingsPath();
+  const std::wstring text =
+      FormatResourceString(IDS_ABOUT, {ProgramVersion(), path, SettingsFileState(path)});
+  MessageBoxW(GetSafeHwnd(), text.c_str(), LoadResourceString(IDS_ABOUT_CAPTION).c_str(),
+              MB_OK | MB_ICONINFORMATION);
 }

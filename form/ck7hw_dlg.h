@@ -33,12 +33,22 @@ class CK7HWDlg : public Dialog {
   void OnModeRotateY(UINT code, int id, HWND control);
   void OnModeRotateZ(UINT code, int id, HWND control);
   void OnModeFlipZ(UINT code, int id, HWND control);
-  // Enables the fields the given mode uses; other values change nothing.
+  // Enables the fields the given mode uses; any other value opens them all.
   void ApplyModeEnabling(std::int32_t mode);
   // The texts of the mode options that enable field `id`, as one list; empty
   // for a field that does not depend on the mode.
   std::wstring OptionsEnabling(int id) const;
   void ShowSaveFailure(const SaveResult& result);
+
+  // The system menu's own commands. They change only the form: nothing is
+  // written before OK.
+  INT_PTR OnInitMenuPopup(WPARAM, LPARAM);
+  void OnCalculator(UINT code, int id, HWND control);
+  void OnRestoreDefaults(UINT code, int id, HWND control);
+  void OnUndoSave(UINT code, int id, HWND control);
+  void OnAbout(UINT code, int id, HWND control);
+  // Puts `params` into the fields and opens the fields its mode uses.
+  void ShowParams(const HardwareParams& params);
 
   HICON m_hIcon;
   HardwareParams m_params;

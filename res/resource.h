@@ -2,6 +2,7 @@
 #pragma once
 
 #define IDD_HARDWARE_SETUP 102
+#define IDD_CALCULATOR 103
 #define IDR_MAINFRAME 128
 #define IDS_CALVOR_RUNNING 129
 
@@ -56,3 +57,53 @@
 #define IDS_REASON_READ_ONLY 324
 #define IDS_REASON_FOLDER_IN_THE_WAY 325
 #define IDS_REASON_LINE_BREAK 326
+#define IDS_MENU_CALCULATOR 330
+#define IDS_MENU_RESTORE_DEFAULTS 331
+#define IDS_MENU_UNDO_SAVE 332
+#define IDS_MENU_ABOUT 333
+#define IDS_NO_BACKUP 334          // %1 the backup file
+#define IDS_BACKUP_UNREADABLE 335  // %1 the backup file, %2 why
+#define IDS_ABOUT_CAPTION 336
+#define IDS_ABOUT 337              // %1 version, %2 settings file, %3 its state
+#define IDS_ABOUT_WRITABLE 338
+#define IDS_ABOUT_NOT_WRITABLE 339  // %1 why
+#define IDS_ABOUT_NOT_FOUND 340
+#define IDS_CALC_NOT_POSITIVE 341  // %1 the field's label
+#define IDS_CALC_NO_RESULT 342     // %1 the first field of the calculation
+
+// Commands of the form's system menu: below 0xF000, low four bits clear.
+#define IDM_CALCULATOR 0x0010
+#define IDM_RESTORE_DEFAULTS 0x0020
+#define IDM_UNDO_SAVE 0x0030
+#define IDM_ABOUT 0x0040
+
+// The calculator. Each input's label string has the input's id, as on the form.
+// Each of its three parts is one range of ids, from the first input to the
+// last button; the put buttons and the axis options are in X, Y, Z order, as
+// the form's step fields are.
+#define IDC_GEAR_DIAMETER 3001
+#define IDC_STEP_ANGLE 3002
+#define IDC_MICROSTEPS 3003
+#define IDC_CALC_STEP 3004
+#define IDC_STEP_RESULT 3005
+#define IDC_PUT_STEP_X 3006
+#define IDC_PUT_STEP_Y 3007
+#define IDC_PUT_STEP_Z 3008
+#define IDC_AXIS_X 3010
+#define IDC_AXIS_Y 3011
+#define IDC_AXIS_Z 3012
+#define IDC_CURRENT_STEP 3013
+#define IDC_COMMANDED 3014
+#define IDC_MEASURED 3015
+#define IDC_CALC_CORRECTION 3016
+#define IDC_CORRECTION_RESULT 3017
+#define IDC_PUT_CORRECTION 3018
+#define IDC_SWIVEL_STEP_ANGLE 3020
+#define IDC_REDUCTION_RATIO 3021
+#define IDC_SWIVEL_MICROSTEPS 3022
+#define IDC_CALC_SWIVEL 3023
+#define IDC_SWIVEL_RESULT 3024
+#define IDC_PUT_SWIVEL 3025
+// Its labels have ids of their own, so that no control of it has the id a
+// message box gives its text.
+#define IDC_CALC_LABEL_FIRST 3100

@@ -23,10 +23,13 @@ HWND DataExchange::Item(int id) const {
 }
 
 void DataExchange::Fail(int id, NumberFault fault, bool integer) {
+  Fail(id, dialog_.FieldMessage(id, fault, integer));
+}
+
+void DataExchange::Fail(int id, const std::wstring& message) {
   failed_ = true;
   const HWND window = dialog_.GetSafeHwnd();
-  MessageBoxW(window, dialog_.FieldMessage(id, fault, integer).c_str(), WindowText(window).c_str(),
-              MB_OK | MB_ICONEXCLAMATION);
+  MessageBoxW(window, message.c_str(), WindowText(window).c_str(), MB_OK | MB_ICONEXCLAMATION);
   const HWND field = Item(id);
   if (field && IsWindowEnabled(field)) {
     SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(field), TRUE);

@@ -25,6 +25,9 @@ class DataExchange {
   // Tells the user in the dialog's words (Dialog::FieldMessage), then puts the
   // focus on the field with its text selected, if the field can take it.
   void Fail(int id, NumberFault fault, bool integer);
+  // The same with a message of the caller's, for a number that converts but
+  // does not fit what the dialog needs.
+  void Fail(int id, const std::wstring& message);
 
  private:
   Dialog& dialog_;

@@ -7,9 +7,17 @@ Dialog::Dialog(int templateId) : templateId_(templateId) {}
 
 Dialog::~Dialog() = default;
 
-INT_PTR Dialog::DoModal() {
-  return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId_), nullptr,
-                         DialogProc, reinterpret_cast<LPARAM>(this));
+INT_PTR Dialog::DoModal(HWND owner) {
+  // The template in the user's language where the program has one, picked as
+  // the strings are; DialogBoxParamW would follow the thread's language.
+  const HMODULE module = GetModuleHandleW(nullptr);
+  const HRSRC found = FindUiResource(RT_DIALOG, MAKEINTRESOURCEW(templateId_));
+  const HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+  const auto* dialogTemplate =
+      static_cast<const DLGTEMPLATE*>(loaded ? LockResource(loaded) : nullptr);
+  if (!dialogTemplate) return -1;
+  return DialogBoxIndirectParamW(module, dialogTemplate, owner, DialogProc,
+                                 reinterpret_cast<LPARAM>(this));
 }
 
 bool Dialog::UpdateData(bool saveAndValidate) {
@@ -53,6 +61,11 @@ INT_PTR CALLBACK Dialog::DialogProc(HWND window, UINT message, WPARAM wParam, LP
 INT_PTR Dialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
   for (const MessageEntry& entry : GetMessageTable()) {
     if (entry.message != message) continue;
+    if (message == WM_SYSCOMMAND) {
+      if (static_cast<UINT>(entry.id) != (wParam & 0xFFF0)) continue;
+      (this->*entry.command)(0, entry.id, nullptr);
+      return TRUE;
+    }
     if (message != WM_COMMAND) return (this->*entry.handler)(wParam, lParam);
     if (entry.code == HIWORD(wParam) && entry.id == LOWORD(wParam)) {
       (this->*entry.command)(HIWORD(wParam), LOWORD(wParam), reinterpret_cast<HWND>(lParam));

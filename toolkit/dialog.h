@@ -18,8 +18,9 @@ class Dialog {
   Dialog(const Dialog&) = delete;
   Dialog& operator=(const Dialog&) = delete;
 
-  // Runs the dialog until it is closed; IDOK, IDCANCEL or -1 if it could not open.
-  INT_PTR DoModal();
+  // Runs the dialog until it is closed; IDOK, IDCANCEL or -1 if it could not
+  // open. The owner is disabled meanwhile.
+  INT_PTR DoModal(HWND owner = nullptr);
 
   // false: controls from fields; true: fields from controls, with validation.
   // Collecting stops at the first field that does not convert and returns false.

@@ -35,14 +35,26 @@ BOOL CALLBACK AddLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR lan
   return TRUE;
 }
 
+// The languages to try for a resource, best first.
+std::vector<LANGID> LanguagesFor(HMODULE module, LPCWSTR type, LPCWSTR name) {
+  std::vector<LANGID> languages = {UiLanguage(), kEnglish};
+  EnumResourceLanguagesW(module, type, name, AddLanguage, reinterpret_cast<LONG_PTR>(&languages));
+  return languages;
+}
+
 }  // namespace
+
+HRSRC FindUiResource(LPCWSTR type, LPCWSTR name) {
+  const HMODULE module = GetModuleHandleW(nullptr);
+  for (const LANGID language : LanguagesFor(module, type, name)) {
+    if (const HRSRC found = FindResourceExW(module, type, name, language)) return found;
+  }
+  return nullptr;
+}
 
 std::wstring LoadResourceString(UINT id) {
   const HMODULE module = GetModuleHandleW(nullptr);
-  std::vector<LANGID> languages = {UiLanguage(), kEnglish};
-  EnumResourceLanguagesW(module, RT_STRING, MAKEINTRESOURCEW(id / 16 + 1), AddLanguage,
-                         reinterpret_cast<LONG_PTR>(&languages));
-  for (const LANGID language : languages) {
+  for (const LANGID language : LanguagesFor(module, RT_STRING, MAKEINTRESOURCEW(id / 16 + 1))) {
     if (auto text = StringIn(module, id, language)) return *text;
   }
   return SystemMessage(ERROR_RESOURCE_NAME_NOT_FOUND) + L" (" + std::to_wstring(id) + L")";

@@ -12,6 +12,10 @@
 // has, else as the system's "not found" text with the id: never empty.
 std::wstring LoadResourceString(UINT id);
 
+// A resource of the program in the same choice of language: the user's, else
+// English, else any language the program has it in; null if it has none.
+HRSRC FindUiResource(LPCWSTR type, LPCWSTR name);
+
 // The same, with "%1", "%2" ... replaced (see InsertArguments).
 std::wstring FormatResourceString(UINT id, std::initializer_list<std::wstring_view> inserts);
 

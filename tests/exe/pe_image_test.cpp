@@ -216,7 +216,7 @@ TEST(ExecutableImage, ImportsOnlyWhatWindows7Sp1Exports) {
   EXPECT_FALSE(imports.at("KERNEL32.DLL").count("SetDefaultDllDirectories"));
   EXPECT_TRUE(imports.at("KERNEL32.DLL").count("SetDllDirectoryW"));
   ASSERT_TRUE(imports.count("USER32.DLL"));
-  EXPECT_TRUE(imports.at("USER32.DLL").count("DialogBoxParamW"));
+  EXPECT_TRUE(imports.at("USER32.DLL").count("DialogBoxIndirectParamW"));
 }
 
 }  // namespace

@@ -231,4 +231,41 @@ inline ::testing::AssertionResult OkRefusedAt(Program& program, int id,
   return result;
 }
 
+// ---------------------------------------------------------------- system menu
+
+inline const Said kCalculatorCaption = {L"Step and swivel calculator", L"步长与旋转系数计算"};
+
+// How the calculator names its inputs in a message.
+inline const std::map<int, Said> kCalculatorFieldNames = {
+    {IDC_GEAR_DIAMETER, {L"gear diameter", L"电机齿轮直径"}},
+    {IDC_STEP_ANGLE, {L"motor step angle", L"电机步角度"}},
+    {IDC_MICROSTEPS, {L"driver microsteps", L"驱动器细分数"}},
+    {IDC_CURRENT_STEP, {L"current step", L"当前步长"}},
+    {IDC_COMMANDED, {L"distance commanded", L"指令距离"}},
+    {IDC_MEASURED, {L"distance measured", L"实测距离"}},
+    {IDC_SWIVEL_STEP_ANGLE, {L"motor step angle (swivel modulus)", L"旋转系数：电机步角度"}},
+    {IDC_REDUCTION_RATIO, {L"reduction ratio", L"旋转系数：减速比"}},
+    {IDC_SWIVEL_MICROSTEPS, {L"driver microsteps (swivel modulus)", L"旋转系数：驱动器细分数"}},
+};
+inline const Said kNotPositive = {L"The field {1} must be a number greater than zero.",
+                                  L"“{1}”必须是大于零的数。"};
+inline const Said kNoResult = {
+    L"No usable result: it is not finite, or it is zero at ten decimals. Check the fields from "
+    L"{1} on.",
+    L"算不出可用的结果：结果不是有限的数，或保留小数点后10位时为零。请从“{1}”起检查各项。"};
+
+inline const Said kUndoCaption = {L"Undo last save", L"撤销上次保存"};
+inline const Said kNoBackup = {
+    L"There is no save to undo: the file kept by the last save is not there:\n{1}",
+    L"没有可撤销的保存：找不到上次保存前的文件\n{1}"};
+
+inline const Said kAboutCaption = {L"About V7ER", L"关于 V7ER"};
+inline const Said kAbout = {L"V7ER Hardware Parameter Setup\nVersion {1}\n\nSettings file:\n{2}",
+                            L"V7ER 硬件参数设置\n版本 {1}\n\n设置文件：\n{2}"};
+inline const Said kAboutWritable = {L"Found; it can be written.", L"已找到，可以写入。"};
+inline const Said kAboutNotFound = {L"Not found. Saving with OK creates it.",
+                                    L"未找到。按“确定”保存时将新建此文件。"};
+inline const Said kAboutNotWritable = {L"Found, but it cannot be written: {1}",
+                                       L"已找到，但不能写入：{1}"};
+
 }  // namespace v7er_ui

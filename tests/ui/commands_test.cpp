@@ -1,0 +1,570 @@
+// The commands of the form's system menu: the calculator, restore defaults,
+// undo last save and about. None of them writes printer.ini; the form's OK
+// saves what they put into it.
+#include <cwctype>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "form_facts.h"
+
+namespace v7er_ui {
+namespace {
+
+std::wstring Lower(std::wstring text) {
+  for (auto& c : text) c = static_cast<wchar_t>(towlower(c));
+  return text;
+}
+
+void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << "cannot create " << Narrow(path);
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+  ASSERT_EQ(written, bytes.size());
+}
+
+// Runs a system-menu command the way choosing it does.
+void Command(Program& program, UINT id) {
+  program.PostToForm(WM_SYSCOMMAND, id, 0);
+}
+
+::testing::AssertionResult OpenCalculator(Program& program, HWND& calculator) {
+  Command(program, IDM_CALCULATOR);
+  if (auto found = program.WaitForDialog(IDC_GEAR_DIAMETER, calculator); !found) return found;
+  if (program.Text(calculator) != kCalculatorCaption.In(ProgramLanguage()))
+    return ::testing::AssertionFailure()
+           << "calculator caption \"" << Narrow(program.Text(calculator)) << "\"";
+  if (GetWindow(calculator, GW_OWNER) != program.Form())
+    return ::testing::AssertionFailure() << "the calculator is not owned by the form";
+  return ::testing::AssertionSuccess();
+}
+
+// The form's values: every field, the checked mode and the enabled fields.
+std::wstring FormState(const Program& program) {
+  std::wstring state;
+  for (const FieldShown& field : kDefaultsShown)
+    state += std::to_wstring(field.id) + L"=" + program.Shown(field.id) + L" ";
+  return state + L"mode " + CheckedOptions(program) + L" | " +
+         EnabledStates(program, kModeControls);
+}
+
+std::wstring StateOf(const std::vector<FieldShown>& fields, const wchar_t* option,
+                     const wchar_t* row) {
+  std::wstring state;
+  for (const FieldShown& field : fields)
+    state += std::to_wstring(field.id) + L"=" + field.shown + L" ";
+  return state + L"mode " + option + L" | " + row;
+}
+
+// Defaults with the given fields changed.
+std::vector<FieldShown> DefaultsWith(const std::vector<FieldShown>& changes) {
+  std::vector<FieldShown> fields = kDefaultsShown;
+  for (FieldShown& field : fields)
+    for (const FieldShown& change : changes)
+      if (change.id == field.id) field.shown = change.shown;
+  return fields;
+}
+
+// A file whose values all differ from the defaults, in Z-rotation mode.
+constexpr char kEditedIni[] =
+    "fAreaX = 200\r\nfAreaY = 150\r\nfAreaZ = 50\r\nfStepX = 0.01\r\nfStepY = 0.02\r\n"
+    "fStepZ = 0.03\r\nnSpeedScale = 7\r\nnSpeedBase = 40\r\nnResetMode = 2\r\n"
+    "strResetOrder = z,xy\r\nnPrintMode = 2\r\ndFlipAngle = 45\r\nbClearRotateReturn = 0\r\n"
+    "bResetRotate = 1\r\nfSwivelModulus = 0.02\r\nbInitReset = 1\r\nbFirstPrnReset = 0\r\n"
+    "nDelayCharSp = 3\r\n";
+const std::vector<FieldShown> kEditedShown = {
+    {IDC_AREA_X, L"200"},
+    {IDC_AREA_Y, L"150"},
+    {IDC_AREA_Z, L"50"},
+    {IDC_STEP_X, L"0.01"},
+    {IDC_STEP_Y, L"0.02"},
+    {IDC_STEP_Z, L"0.03"},
+    {IDC_SPEED_SCALE, L"7"},
+    {IDC_SPEED_BASE, L"40"},
+    {IDC_RESET_ORDER, L"z,xy"},
+    {IDC_RELEASE_LIMIT, L"checked"},
+    {IDC_FLIP_ANGLE, L"45"},
+    {IDC_CLEAR_ROTATE_RETURN, L"unchecked"},
+    {IDC_RESET_ROTATE, L"checked"},
+    {IDC_SWIVEL_MODULUS, L"0.02"},
+    {IDC_INIT_RESET, L"checked"},
+    {IDC_FIRST_PRN_RESET, L"unchecked"},
+    {IDC_DELAY_CHAR_SP, L"3"},
+};
+
+// ---------------------------------------------------------------- calculator
+
+struct Calculation {
+  const char* name;
+  std::vector<FieldShown> inputs;  // into the calculator; an axis option is clicked
+  int button;
+  int target;  // the form's field
+  const wchar_t* result;
+  int result_field;
+};
+
+// In the Flat mode, which disables the swivel modulus: one result into each
+// target, that one included.
+const Calculation kCalculations[] = {
+    {"correction of the Y axis",
+     {{IDC_AXIS_Y, L""}, {IDC_COMMANDED, L"100"}, {IDC_MEASURED, L"101"}},
+     IDC_PUT_CORRECTION,
+     IDC_STEP_Y,
+     L"0.0202",
+     IDC_CORRECTION_RESULT},
+    {"correction of the Z axis",
+     {{IDC_AXIS_Z, L""}, {IDC_COMMANDED, L"100"}, {IDC_MEASURED, L"99.5"}},
+     IDC_PUT_CORRECTION,
+     IDC_STEP_Z,
+     L"0.00995",
+     IDC_CORRECTION_RESULT},
+    {"the form's example",
+     {{IDC_GEAR_DIAMETER, L"14.23"}},
+     IDC_PUT_STEP_X,
+     IDC_STEP_X,
+     L"0.0069851349",
+     IDC_STEP_RESULT},
+    {"full-width digits",
+     {{IDC_GEAR_DIAMETER, L"１０"}, {IDC_STEP_ANGLE, L"1.8"}, {IDC_MICROSTEPS, L"１６"}},
+     IDC_PUT_STEP_Y,
+     IDC_STEP_Y,
+     L"0.009817477",
+     IDC_STEP_RESULT},
+    {"other mechanics",
+     {{IDC_GEAR_DIAMETER, L"20"}, {IDC_STEP_ANGLE, L"0.9"}, {IDC_MICROSTEPS, L"8"}},
+     IDC_PUT_STEP_Z,
+     IDC_STEP_Z,
+     L"0.0196349541",
+     IDC_STEP_RESULT},
+    {"the swivel example, into a disabled field",
+     {{IDC_REDUCTION_RATIO, L"5"}},
+     IDC_PUT_SWIVEL,
+     IDC_SWIVEL_MODULUS,
+     L"0.01125",
+     IDC_SWIVEL_RESULT},
+    {"another swivel modulus",
+     {{IDC_SWIVEL_STEP_ANGLE, L"0.9"}, {IDC_REDUCTION_RATIO, L"3"}, {IDC_SWIVEL_MICROSTEPS, L"16"}},
+     IDC_PUT_SWIVEL,
+     IDC_SWIVEL_MODULUS,
+     L"0.01875",
+     IDC_SWIVEL_RESULT},
+};
+
+void Fill(Program& program, HWND calculator, const std::vector<FieldShown>& inputs) {
+  for (const FieldShown& input : inputs) {
+    if (input.id >= IDC_AXIS_X && input.id <= IDC_AXIS_Z) {
+      program.ClickItem(calculator, input.id);
+    } else {
+      program.SetItemText(calculator, input.id, input.shown);
+    }
+  }
+}
+
+TEST(Calculator, ResultsGoIntoTheFormAndAreSavedOnlyOnOk) {
+  Sandbox sandbox;
+  // Step lengths of the test move's axes, taken over as the current step.
+  std::string ini = kDefaultIni;
+  ini.replace(ini.find("fStepY = 0.0069851349"), 21, "fStepY = 0.02");
+  ini.replace(ini.find("fStepZ = 0.0069851349"), 21, "fStepZ = 0.01");
+  sandbox.WriteIni(ini);
+  const FileState before = sandbox.Ini();
+  Program program(sandbox);
+  ASSERT_TRUE(program.WaitForForm());
+  ASSERT_FALSE(program.Enabled(IDC_SWIVEL_MODULUS));
+  HWND calculator = nullptr;
+  ASSERT_TRUE(OpenCalculator(program, calculator));
+  EXPECT_FALSE(IsWindowEnabled(program.Form())) << "the calculator is not modal";
+  // The usual motor and driver are filled in, and the X axis's step.
+  for (const auto& [id, shown] : std::vector<FieldShown>{{IDC_STEP_ANGLE, L"1.8"},
+                                                         {IDC_MICROSTEPS, L"32"},
+                                                         {IDC_SWIVEL_STEP_ANGLE, L"1.8"},
+                                                         {IDC_SWIVEL_MICROSTEPS, L"32"},
+                                                         {IDC_CURRENT_STEP, L"0.0069851349"}})
+    EXPECT_EQ(Narrow(program.ItemText(calculator, id)), Narrow(shown)) << "input " << id;
+
+  for (const Calculation& calculation : kCalculations) {
+    SCOPED_TRACE(calculation.name);
+    Fill(program, calculator, calculation.inputs);
+    program.ClickItem(calculator, calculation.button);
+    EXPECT_EQ(Narrow(program.ItemText(calculator, calculation.result_field)),
+              Narrow(calculation.result));
+    EXPECT_EQ(Narrow(program.Shown(calculation.target)), Narrow(calculation.result));
+  }
+  EXPECT_EQ(sandbox.Ini(), before) << "the calculator wrote the file";
+  EXPECT_FALSE(program.Enabled(IDC_SWIVEL_MODULUS)) << "putting a value opened the field";
+
+  // Esc closes the calculator only; the form keeps what was put in.
+  program.PressKey(VK_ESCAPE);
+  ASSERT_TRUE(Eventually([&] { return std::to_wstring(IsWindow(calculator)); }, L"0"));
+  ASSERT_TRUE(program.Running());
+  EXPECT_TRUE(IsWindowEnabled(program.Form()));
+  EXPECT_EQ(sandbox.Ini(), before);
+
+  program.PostClick(IDOK);
+  ASSERT_TRUE(program.WaitForExit());
+  // The last result put into each field, the disabled one included.
+  std::string expected = kDefaultIni;
+  expected.replace(expected.find("fStepY = 0.0069851349"), 21, "fStepY = 0.009817477");
+  expected.replace(expected.find("fStepZ = 0.0069851349"), 21, "fStepZ = 0.0196349541");
+  expected.replace(expected.find("fSwivelModulus = 0.01125"), 24, "fSwivelModulus = 0.01875");
+  EXPECT_EQ(sandbox.IniBytes(), expected);
+}
+
+TEST(Calculator, CancelOfTheFormKeepsTheFile) {
+  Sandbox sandbox;
+  sandbox.WriteIni(kDefaultIni);
+  const FileState before = sandbox.Ini();
+  Program program(sandbox);
+  ASSERT_TRUE(program.WaitForForm());
+  HWND calculator = nullptr;
+  ASSERT_TRUE(OpenCalculator(program, calculator));
+  program.SetItemText(calculator, IDC_GEAR_DIAMETER, L"20");
+  program.ClickItem(calculator, IDC_PUT_STEP_X);
+  EXPECT_EQ(Narrow(program.Shown(IDC_STEP_X)), "0.009817477");
+  program.ClickItem(calculator, IDCANCEL);
+  ASSERT_TRUE(Eventually([&] { return std::to_wstring(IsWindow(calculator)); }, L"0"));
+  program.PostClick(IDCANCEL);
+  ASSERT_TRUE(program.WaitForExit());
+  EXPECT_EQ(sandbox.Ini(), before);
+}
+
+// Enter calculates the part of the calculator that holds the focus.
+TEST(Calculator, EnterCalculatesThePartWithTheFocus) {
+  Sandbox sandbox;
+  sandbox.WriteIni(kDefaultIni);
+  Program program(sandbox);
+  ASSERT_TRUE(program.WaitForForm());
+  HWND calculator = nullptr;
+  ASSERT_TRUE(OpenCalculator(program, calculator));
+  program.SetItemText(calculator, IDC_GEAR_DIAMETER, L"14.23");
+  program.SetItemText(calculator, IDC_REDUCTION_RATIO, L"5");
+  const struct {
+    int focus;
+    int result;
+    const wchar_t* shown;
+  } cases[] = {{IDC_REDUCTION_RATIO, IDC_SWIVEL_RESULT, L"0.01125"},
+               {IDC_MICROSTEPS, IDC_STEP_RESULT, L"0.0069851349"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE("focus on " + std::to_string(c.focus));
+    SendMessageW(calculator, WM_NEXTDLGCTL,
+                 reinterpret_cast<WPARAM>(GetDlgItem(calculator, c.focus)), TRUE);
+    ASSERT_TRUE(program.WaitForFocus(GetDlgItem(calculator, c.focus)));
+    program.PressKey(VK_RETURN);
+    EXPECT_TRUE(Eventually([&] { return program.ItemText(calculator, c.result); }, c.shown));
+  }
+  EXPECT_EQ(Narrow(program.ItemText(calculator, IDC_CORRECTION_RESULT)), "");
+  EXPECT_TRUE(IsWindowVisible(calculator)) << "Enter closed the calculator";
+}
+
+enum class Refusal { kEmpty, kNotANumber, kOutOfRange, kNotPositive, kNoResult };
+
+struct BadInput {
+  std::vector<FieldShown> inputs;
+  int button;
+  int named;  // the field the message names and the focus goes to
+  Refusal refusal;
+};
+
+const BadInput kBadInputs[] = {
+    {{{IDC_GEAR_DIAMETER, L""}}, IDC_CALC_STEP, IDC_GEAR_DIAMETER, Refusal::kEmpty},
+    {{{IDC_GEAR_DIAMETER, L"14.23"}, {IDC_STEP_ANGLE, L"1.8°"}},
+     IDC_PUT_STEP_X,
+     IDC_STEP_ANGLE,
+     Refusal::kNotANumber},
+    {{{IDC_STEP_ANGLE, L"1.8"}, {IDC_MICROSTEPS, L"0"}},
+     IDC_PUT_STEP_Y,
+     IDC_MICROSTEPS,
+     Refusal::kNotPositive},
+    {{{IDC_MICROSTEPS, L"32"}, {IDC_GEAR_DIAMETER, L"-14.23"}},
+     IDC_PUT_STEP_Z,
+     IDC_GEAR_DIAMETER,
+     Refusal::kNotPositive},
+    {{{IDC_GEAR_DIAMETER, L"1e999"}}, IDC_CALC_STEP, IDC_GEAR_DIAMETER, Refusal::kOutOfRange},
+    {{{IDC_GEAR_DIAMETER, L"１２ｍｍ"}}, IDC_CALC_STEP, IDC_GEAR_DIAMETER, Refusal::kNotANumber},
+    // Too big to be finite, and too small to show at ten decimals.
+    {{{IDC_GEAR_DIAMETER, L"1e308"}, {IDC_STEP_ANGLE, L"1e308"}},
+     IDC_PUT_STEP_X,
+     IDC_GEAR_DIAMETER,
+     Refusal::kNoResult},
+    {{{IDC_GEAR_DIAMETER, L"1e-9"}, {IDC_STEP_ANGLE, L"1.8"}},
+     IDC_CALC_STEP,
+     IDC_GEAR_DIAMETER,
+     Refusal::kNoResult},
+    {{{IDC_CURRENT_STEP, L"abc"}, {IDC_COMMANDED, L"100"}, {IDC_MEASURED, L"100"}},
+     IDC_PUT_CORRECTION,
+     IDC_CURRENT_STEP,
+     Refusal::kNotANumber},
+    {{{IDC_CURRENT_STEP, L"0.01"}, {IDC_COMMANDED, L"0"}},
+     IDC_PUT_CORRECTION,
+     IDC_COMMANDED,
+     Refusal::kNotPositive},
+    {{{IDC_COMMANDED, L"100"}, {IDC_MEASURED, L" "}},
+     IDC_CALC_CORRECTION,
+     IDC_MEASURED,
+     Refusal::kEmpty},
+    {{{IDC_CURRENT_STEP, L"1e-300"}, {IDC_MEASURED, L"100"}},
+     IDC_PUT_CORRECTION,
+     IDC_CURRENT_STEP,
+     Refusal::kNoResult},
+    {{{IDC_SWIVEL_STEP_ANGLE, L"-1.8"}},
+     IDC_PUT_SWIVEL,
+     IDC_SWIVEL_STEP_ANGLE,
+     Refusal::kNotPositive},
+    {{{IDC_SWIVEL_STEP_ANGLE, L"1.8"}, {IDC_REDUCTION_RATIO, L""}},
+     IDC_PUT_SWIVEL,
+     IDC_REDUCTION_RATIO,
+     Refusal::kEmpty},
+    {{{IDC_REDUCTION_RATIO, L"5"}, {IDC_SWIVEL_MICROSTEPS, L"x32"}},
+     IDC_CALC_SWIVEL,
+     IDC_SWIVEL_MICROSTEPS,
+     Refusal::kNotANumber},
+};
+
+// Where the calculation of a button shows its result.
+int ResultOf(int button) {
+  switch (button) {
+    case IDC_CALC_STEP:
+    case IDC_PUT_STEP_X:
+    case IDC_PUT_STEP_Y:
+    case IDC_PUT_STEP_Z:
+      return IDC_STEP_RESULT;
+    case IDC_CALC_SWIVEL:
+    case IDC_PUT_SWIVEL:
+      return IDC_SWIVEL_RESULT;
+    default:
+      return IDC_CORRECTION_RESULT;
+  }
+}
+
+std::wstring RefusalMessage(int id, Refusal refusal) {
+  const Language language = ProgramLanguage();
+  const std::wstring name = kCalculatorFieldNames.at(id).In(language);
+  switch (refusal) {
+    case Refusal::kNotPositive:
+      return kNotPositive.In(language, name);
+    case Refusal::kNoResult:
+      return kNoResult.In(language, name);
+    case Refusal::kEmpty:
+      return kFaultSaid.at(Fault::kEmpty).In(language, name) + L"\n" + kNumberAccepted.In(language);
+    case Refusal::kOutOfRange:
+      return kFaultSaid.at(Fault::kOutOfRange).In(language, name) + L"\n" +
+             kNumberAccepted.In(language);
+    default:
+      return kFaultSaid.at(Fault::kNotANumber).In(language, name) + L"\n" +
+             kNumberAccepted.In(language);
+  }
+}
+
+// Each kind of bad input, for each calculation: the message names the field,
+// the focus goes there with its text selected, no result is shown and the
+// form is left as it was.
+TEST(Calculator, BadInputIsNamedAndFocused) {
+  Sandbox sandbox;
+  sandbox.WriteIni(kDefaultIni);
+  const FileState before = sandbox.Ini();
+  Program program(sandbox);
+  ASSERT_TRUE(program.WaitForForm());
+  const std::wstring form_before = FormState(program);
+  HWND calculator = nullptr;
+  ASSERT_TRUE(OpenCalculator(program, calculator));
+  for (const BadInput& bad : kBadInputs) {
+    SCOPED_TRACE("field " + std::to_string(bad.named) + ", button " + std::to_string(bad.button));
+    Fill(program, calculator, bad.inputs);
+    program.PostClickItem(calculator, bad.button);
+    MessageBoxInfo box;
+    ASSERT_TRUE(program.WaitForMessageBox(box));
+    EXPECT_EQ(Narrow(box.caption), Narrow(kCalculatorCaption.In(ProgramLanguage())));
+    EXPECT_EQ(box.owner, calculator);
+    EXPECT_EQ(Narrow(box.text), Narrow(RefusalMessage(bad.named, bad.refusal)));
+    ASSERT_TRUE(program.DismissMessageBox(box));
+    const HWND field = GetDlgItem(calculator, bad.named);
+    EXPECT_TRUE(program.WaitForFocus(field));
+    const auto length = static_cast<int>(program.Text(field).size());
+    EXPECT_EQ(program.ItemSelection(calculator, bad.named), std::make_pair(0, length));
+    EXPECT_EQ(Narrow(program.ItemText(calculator, ResultOf(bad.button))), "")
+        << "a result is shown";
+    EXPECT_EQ(Narrow(FormState(program)), Narrow(form_before)) << "the form was changed";
+  }
+  program.PostClickItem(calculator, IDCANCEL);
+  ASSERT_TRUE(Eventually([&] { return std::to_wstring(IsWindow(calculator)); }, L"0"));
+  program.PostClick(IDOK);
+  ASSERT_TRUE(program.WaitForExit());
+  EXPECT_EQ(sandbox.IniBytes(), before.bytes);
+}
+
+// ---------------------------------------------------------------- restore, undo
+
+TEST(RestoreDefaults, FillsTheFormAndOkSavesThem) {
+  Sandbox sandbox;
+  sandbox.WriteIni(kEditedIni);
+  const FileState before = sandbox.Ini();
+  Program program(sandbox);
+  ASSERT_TRUE(program.WaitForForm());
+  ASSERT_EQ(Narrow(FormState(program)), Narrow(StateOf(kEditedShown, L"2062", kRowRotateZ)));
+  Command(program, IDM_RESTORE_DEFAULTS);
+  EXPECT_TRUE(
+      Eventually([&] { return FormState(program); }, StateOf(kDefaultsShown, L"2060", kRowFlat)));
+  EXPECT_EQ(sandbox.Ini(), before);
+  program.PostClick(IDOK);
+  ASSERT_TRUE(program.WaitForExit());
+  EXPECT_EQ(sandbox.IniBytes(), kDefaultIni);
+}
+
+constexpr char kGarbage[] =
+    "\x01\xff\xfe garbage\r\nfAreaX = abc\r\n\0\0\0\r\nfAreaY = 55\r\nnPrintMode = 1";
+
+struct Backup {
+  const char* name;
+  bool exists;
+  std::string bytes;
+  std::vector<FieldShown> shown;  // the form after undo
+  const wchar_t* option;
+  const wchar_t* row;
+};
+
+TEST(UndoLastSave, FillsTheFormFromTheBackup) {
+  const Backup backups[] = {
+      {"a good backup", true, kEditedIni, kEditedShown, L"2062", kRowRotateZ},
+      {"garbage with good lines", true, std::string(kGarbage, sizeof kGarbage - 1),
+       // The reader takes a value that is no number as 0.
+       DefaultsWith({{IDC_AREA_X, L"0"}, {IDC_AREA_Y, L"55"}}), L"2061", kRowRotateY},
+      {"an empty backup", true, "", kDefaultsShown, L"2060", kRowFlat},
+      {"an unknown mode", true, "nPrintMode = 9\r\nfSwivelModulus = 0.5\r\n",
+       DefaultsWith({{IDC_SWIVEL_MODULUS, L"0.5"}}), L"", kRowAllOn},
+  };
+  for (const Backup& backup : backups) {
+    SCOPED_TRACE(backup.name);
+    Sandbox sandbox;
+    // Flip-Z mode: a row unlike any of the backups'.
+    std::string ini = kDefaultIni;
+    ini.replace(ini.find("nPrintMode = 0"), 14, "nPrintMode = 4");
+    sandbox.WriteIni(ini);
+    const std::wstring bak = sandbox.IniPath() + L".bak";
+    WriteFileBytes(bak, backup.bytes);
+    const FileState before = sandbox.Ini();
+    const auto names_before = sandbox.FileNames();
+    Program program(sandbox);
+    ASSERT_TRUE(program.WaitForForm());
+    Command(program, IDM_UNDO_SAVE);
+    EXPECT_TRUE(Eventually([&] { return FormState(program); },
+                           StateOf(backup.shown, backup.option, backup.row)));
+    EXPECT_EQ(sandbox.Ini(), before);
+    program.PostClick(IDCANCEL);
+    ASSERT_TRUE(program.WaitForExit());
+    EXPECT_EQ(sandbox.Ini(), before);
+    EXPECT_EQ(sandbox.FileNames(), names_before);
+    DeleteFileW(bak.c_str());
+  }
+}
+
+// Without a backup the command, if it comes at all, says so and changes nothing.
+TEST(UndoLastSave, WithoutBackupSaysSo) {
+  Sandbox sandbox;
+  sandbox.WriteIni(kEditedIni);
+  const FileState before = sandbox.Ini();
+  Program program(sandbox);
+  ASSERT_TRUE(program.WaitForForm());
+  const std::wstring form_before = FormState(program);
+  Command(program, IDM_UNDO_SAVE);
+  MessageBoxInfo box;
+  ASSERT_TRUE(program.WaitForMessageBox(box));
+  const Language language = ProgramLanguage();
+  EXPECT_EQ(Narrow(box.caption), Narrow(kUndoCaption.In(language)));
+  EXPECT_EQ(box.owner, program.Form());
+  EXPECT_EQ(Narrow(Lower(box.text)),
+            Narrow(Lower(kNoBackup.In(language, sandbox.IniPath() + L".bak"))));
+  ASSERT_TRUE(program.DismissMessageBox(box));
+  EXPECT_EQ(Narrow(FormState(program)), Narrow(form_before));
+  program.PostClick(IDCANCEL);
+  ASSERT_TRUE(program.WaitForExit());
+  EXPECT_EQ(sandbox.Ini(), before);
+}
+
+// Chosen from the system menu with the keyboard: the item is greyed when there
+// is no backup, so Enter on it does nothing, and works when there is one.
+// (Another process cannot read the menu's state under Wine; its effect shows.)
+TEST(UndoLastSave, MenuItemIsGreyedWithoutBackup) {
+  for (const bool with_backup : {true, false}) {
+    SCOPED_TRACE(with_backup ? "with a backup" : "without a backup");
+    Sandbox sandbox;
+    sandbox.WriteIni(kEditedIni);
+    const std::wstring bak = sandbox.IniPath() + L".bak";
+    // The backup holds one value apart from the defaults, so that undo cannot
+    // pass for restoring the defaults.
+    if (with_backup) WriteFileBytes(bak, "fAreaX = 321\r\n");
+    Program program(sandbox);
+    ASSERT_TRUE(program.WaitForForm());
+    const std::wstring edited = FormState(program);
+    // Alt+Space; Up from nothing selected goes to the last item, "About".
+    program.PostToForm(WM_SYSCOMMAND, SC_KEYMENU, L' ');
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    for (const UINT key : {VK_UP, VK_UP, VK_RETURN}) {
+      program.PressKey(key);
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    if (with_backup) {
+      EXPECT_TRUE(Eventually([&] { return FormState(program); },
+                             StateOf(DefaultsWith({{IDC_AREA_X, L"321"}}), L"2060", kRowFlat)));
+    } else {
+      // Neither undone, nor the message a command without backup gives.
+      std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+      for (HWND hwnd = GetTopWindow(nullptr); hwnd; hwnd = GetWindow(hwnd, GW_HWNDNEXT)) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        if (pid == program.Pid() && hwnd != program.Form() && IsWindowVisible(hwnd) &&
+            GetDlgItem(hwnd, 0xFFFF))
+          ADD_FAILURE() << "a message box: " << Narrow(program.Text(GetDlgItem(hwnd, 0xFFFF)));
+      }
+      EXPECT_EQ(Narrow(FormState(program)), Narrow(edited));
+      for (int i = 0; i < 2; ++i) {
+        program.PressKey(VK_ESCAPE);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      }
+    }
+    program.PostClick(IDCANCEL);
+    EXPECT_TRUE(program.WaitForExit());
+  }
+}
+
+// ---------------------------------------------------------------- about
+
+TEST(About, ShowsVersionPathAndFileState) {
+  const Language language = ProgramLanguage();
+  const struct {
+    const char* name;
+    bool write;
+    bool read_only;
+    std::wstring state;
+  } cases[] = {
+      {"writable", true, false, kAboutWritable.In(language)},
+      {"missing", false, false, kAboutNotFound.In(language)},
+      {"read-only", true, true, kAboutNotWritable.In(language, kReadOnlyReason.In(language))},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Sandbox sandbox;
+    if (c.write) sandbox.WriteIni(kDefaultIni);
+    if (c.read_only) sandbox.SetIniReadOnly(true);
+    const FileState before = sandbox.Ini();
+    Program program(sandbox);
+    ASSERT_TRUE(program.WaitForForm());
+    Command(program, IDM_ABOUT);
+    MessageBoxInfo box;
+    ASSERT_TRUE(program.WaitForMessageBox(box));
+    EXPECT_EQ(Narrow(box.caption), Narrow(kAboutCaption.In(language)));
+    EXPECT_EQ(box.owner, program.Form());
+    EXPECT_EQ(Narrow(Lower(box.text)),
+              Narrow(Lower(kAbout.In(language, L"1.0.0", sandbox.IniPath()) + L"\n" + c.state)));
+    ASSERT_TRUE(program.DismissMessageBox(box));
+    program.PostClick(IDCANCEL);
+    ASSERT_TRUE(program.WaitForExit());
+    EXPECT_EQ(sandbox.Ini(), before);
+    if (c.read_only) sandbox.SetIniReadOnly(false);
+  }
+}
+
+}  // namespace
+}  // namespace v7er_ui
