@@ -86,8 +86,8 @@ void WriteFile(const std::string& bytes) {
   FUZZ_CHECK(out.good());
 }
 
-std::string ReadFile() {
-  std::ifstream in(Work().file(), std::ios::binary);
+std::string ReadFile(const std::filesystem::path& file = Work().file()) {
+  std::ifstream in(file, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
@@ -102,15 +102,16 @@ std::string Save(const HardwareParams& params) {
   return ReadFile();
 }
 
-// A save leaves nothing behind but the file itself.
-bool OnlyTheSettingsFile() {
+// A save leaves nothing behind but the file itself and, byte for byte, the
+// file it replaced.
+bool OnlyTheSettingsFileAndItsBackup(const std::string& replaced) {
   int entries = 0;
-  bool settings = false;
   for (const auto& entry : std::filesystem::directory_iterator(Work().path())) {
     ++entries;
-    settings = entry.path().filename() == "printer.ini";
+    const auto name = entry.path().filename();
+    if (name != "printer.ini" && name != "printer.ini.bak") return false;
   }
-  return entries == 1 && settings;
+  return entries == 2 && ReadFile(Work().file().string() + ".bak") == replaced;
 }
 
 // Eighteen lines, each "key = value" ending in CR LF, keys in the writer's order.
@@ -155,23 +156,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Where the reader's chunks end must not matter: the same input once more,
   // behind a comment line that puts its middle on the first chunk boundary. That
   // is 64 KiB more to read, so only for one input in eight, picked by content.
+  std::string onDisk = input;
   std::uint32_t hash = 2166136261u;
   for (std::size_t i = 0; i < size; ++i) hash = (hash ^ data[i]) * 16777619u;
   if (hash % 8 == 0 && size / 2 + 4 < kReadChunk) {
-    WriteFile("//" + std::string(kReadChunk - size / 2 - 3, '-') + "\n" + input);
+    onDisk = "//" + std::string(kReadChunk - size / 2 - 3, '-') + "\n" + input;
+    WriteFile(onDisk);
     FUZZ_CHECK(Load(HardwareParams{}) == first);
   }
 
   const std::string firstSave = Save(first);
   FUZZ_CHECK(HasTheWritersShape(firstSave));
-  FUZZ_CHECK(OnlyTheSettingsFile());
+  FUZZ_CHECK(OnlyTheSettingsFileAndItsBackup(onDisk));
 
   // A saved file names every field, so what it was read over does not matter.
   const HardwareParams second = Load(HardwareParams{});
   FUZZ_CHECK(Load(Scrambled()) == second);
 
   const std::string secondSave = Save(second);
-  FUZZ_CHECK(OnlyTheSettingsFile());
+  FUZZ_CHECK(OnlyTheSettingsFileAndItsBackup(firstSave));
   const bool encodable =
       DecodeLocaleText(EncodeLocaleText(first.strResetOrder)) == first.strResetOrder;
   if (encodable) {

@@ -221,12 +221,23 @@ TEST(SettingsFile, KilledSavesLeaveWholeFiles) {
   int cutMidway = 0;
   constexpr int kKills = 200;
   for (int kill = 0; kill < kKills; ++kill) {
+    // The child says when its first save is done, so that the kill lands in
+    // its loop however slowly it starts (a sanitizer build forks slowly).
+    int started[2];
+    ASSERT_EQ(::pipe(started), 0);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-      for (int i = 0;; ++i) SaveSettingsTo(ini, i % 2 ? a : b);
+      for (int i = 0;; ++i) {
+        SaveSettingsTo(ini, i % 2 ? a : b);
+        if (i == 0 && ::write(started[1], "s", 1) != 1) ::_exit(1);
+      }
     }
-    std::this_thread::sleep_for(std::chrono::microseconds(200 + random() % 4000));
+    ::close(started[1]);
+    char byte = 0;
+    ASSERT_EQ(::read(started[0], &byte, 1), 1);
+    ::close(started[0]);
+    std::this_thread::sleep_for(std::chrono::microseconds(random() % 3000));
     ::kill(child, SIGKILL);
     int status = 0;
     ::waitpid(child, &status, 0);
