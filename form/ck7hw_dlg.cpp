@@ -15,10 +15,7 @@
 namespace {
 
 // Which of the mode-dependent fields each marking mode uses, by mode value.
-struct ModeFields {
-  bool stepY, stepZ, clearRotateReturn, resetRotate, swivelModulus;
-};
-constexpr ModeFields kModeFields[] = {
+constexpr CK7HWDlg::ModeFields kModeFields[] = {
     {true, true, false, false, false},  // Flat
     {false, true, true, true, true},    // RotateY
     {true, false, true, true, true},    // RotateZ
@@ -30,11 +27,11 @@ constexpr int kModeOptions[] = {IDC_MODE_FLAT, IDC_MODE_ROTATE_Y, IDC_MODE_ROTAT
                                 IDC_MODE_ROTATE_Z_PER_CHAR, IDC_MODE_FLIP_Z};
 static_assert(std::size(kModeOptions) == std::size(kModeFields));
 // A mode the form has no option for: every field open, as the form opens.
-constexpr ModeFields kNoModeFields = {true, true, true, true, true};
+constexpr CK7HWDlg::ModeFields kNoModeFields = {true, true, true, true, true};
 
 // Whether a mode enables the number field `id`; the other number fields are
 // always enabled.
-bool ModeEnables(const ModeFields& fields, int id) {
+bool ModeEnables(const CK7HWDlg::ModeFields& fields, int id) {
   switch (id) {
     case IDC_STEP_Y:
       return fields.stepY;
@@ -239,9 +236,11 @@ std::wstring CK7HWDlg::OptionsEnabling(int id) const {
 }
 
 void CK7HWDlg::ApplyModeEnabling(std::int32_t mode) {
-  const ModeFields& fields = mode < 0 || mode >= static_cast<std::int32_t>(std::size(kModeFields))
-                                 ? kNoModeFields
-                                 : kModeFields[mode];
+  if (mode < 0 || mode >= static_cast<std::int32_t>(std::size(kModeFields))) return;
+  ApplyFields(kModeFields[mode]);
+}
+
+void CK7HWDlg::ApplyFields(const ModeFields& fields) {
   m_stepY.EnableWindow(fields.stepY);
   m_stepZ.EnableWindow(fields.stepZ);
   m_clearRotateReturn.EnableWindow(fields.clearRotateReturn);
@@ -306,7 +305,13 @@ void CK7HWDlg::ShowSaveFailure(const SaveResult& result) {
 void CK7HWDlg::ShowParams(const HardwareParams& params) {
   m_params = params;
   UpdateData(false);
-  ApplyModeEnabling(m_params.nPrintMode);
+  // With no option checked, every field is open, as when the form opens so.
+  const auto mode = m_params.nPrintMode;
+  if (mode < 0 || mode >= static_cast<std::int32_t>(std::size(kModeFields))) {
+    ApplyFields(kNoModeFields);
+  } else {
+    ApplyModeEnabling(mode);
+  }
 }
 
 // The commands join the system menu when it first opens rather than at start-up,

@@ -15,6 +15,11 @@
 // and writes them back on OK.
 class CK7HWDlg : public Dialog {
  public:
+  // Which of the mode-dependent fields a marking mode opens.
+  struct ModeFields {
+    bool stepY, stepZ, clearRotateReturn, resetRotate, swivelModulus;
+  };
+
   CK7HWDlg();
   ~CK7HWDlg() override;
 
@@ -33,8 +38,9 @@ class CK7HWDlg : public Dialog {
   void OnModeRotateY(UINT code, int id, HWND control);
   void OnModeRotateZ(UINT code, int id, HWND control);
   void OnModeFlipZ(UINT code, int id, HWND control);
-  // Enables the fields the given mode uses; any other value opens them all.
+  // Enables the fields the given mode uses; other values change nothing.
   void ApplyModeEnabling(std::int32_t mode);
+  void ApplyFields(const ModeFields& fields);
   // The texts of the mode options that enable field `id`, as one list; empty
   // for a field that does not depend on the mode.
   std::wstring OptionsEnabling(int id) const;
