@@ -51,11 +51,6 @@ std::span<const MessageEntry> CK7HWCalcDlg::GetMessageTable() const {
 }
 
 bool CK7HWCalcDlg::OnInitDialog() {
-  // The usual motor and driver, as in the form's notes.
-  for (const int id : {IDC_STEP_ANGLE, IDC_SWIVEL_STEP_ANGLE})
-    SetDlgItemTextW(GetSafeHwnd(), id, L"1.8");
-  for (const int id : {IDC_MICROSTEPS, IDC_SWIVEL_MICROSTEPS})
-    SetDlgItemTextW(GetSafeHwnd(), id, L"32");
   SendDlgItemMessageW(GetSafeHwnd(), IDC_AXIS_X, BM_SETCHECK, BST_CHECKED, 0);
   TakeCurrentStep(IDC_AXIS_X);
   return true;

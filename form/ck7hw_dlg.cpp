@@ -78,14 +78,6 @@ std::wstring SaveFailureReason(const SaveResult& result) {
   }
 }
 
-// The plain file functions stop at MAX_PATH; the extended form does not.
-std::wstring LongPath(std::wstring path) {
-  // A drive path only: a UNC path would need another prefix, and one that has
-  // a prefix already needs none.
-  if (path.size() >= MAX_PATH - 12 && path[0] != L'\\') path.insert(0, L"\\\\?\\");
-  return path;
-}
-
 // The file version from the program's own version resource, as 1.2.3: the
 // project's version has three parts (the fourth is always 0). Empty if the
 // resource is not readable.
@@ -107,35 +99,18 @@ std::wstring ProgramVersion() {
   return text;
 }
 
-// Whether the settings file is there and could be written, found out without
-// changing it.
+// Whether the settings file is there and a save could replace it, found out
+// as the save finds it, without changing anything.
 std::wstring SettingsFileState(const std::wstring& path) {
-  const std::wstring longPath = LongPath(path);
-  const DWORD attributes = GetFileAttributesW(longPath.c_str());
-  DWORD error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : ERROR_SUCCESS;
-  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
-    return LoadResourceString(IDS_ABOUT_NOT_FOUND);
-  }
-  UINT reason = 0;  // one of the save's own reasons, else the system's
-  if (error == ERROR_SUCCESS) {
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-      reason = IDS_REASON_FOLDER_IN_THE_WAY;
-    } else if (attributes & FILE_ATTRIBUTE_READONLY) {
-      reason = IDS_REASON_READ_ONLY;
-    } else {
-      const HANDLE file = CreateFileW(longPath.c_str(), GENERIC_WRITE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-      if (file == INVALID_HANDLE_VALUE) {
-        error = GetLastError();
-      } else {
-        CloseHandle(file);
-        return LoadResourceString(IDS_ABOUT_WRITABLE);
-      }
-    }
-  }
-  return FormatResourceString(IDS_ABOUT_NOT_WRITABLE,
-                              {reason ? LoadResourceString(reason) : SystemMessage(error)});
+  SaveResult check;
+  bool exists = false;
+  SaveFailure failure;
+  check.problem = CheckReplaceable(path, exists, failure);
+  if (!exists) return LoadResourceString(IDS_ABOUT_NOT_FOUND);
+  if (check.problem == SaveProblem::None) return LoadResourceString(IDS_ABOUT_WRITABLE);
+  check.reason = failure.reason;
+  check.systemError = failure.systemError;
+  return FormatResourceString(IDS_ABOUT_NOT_WRITABLE, {SaveFailureReason(check)});
 }
 
 }  // namespace
@@ -328,9 +303,7 @@ INT_PTR CK7HWDlg::OnInitMenuPopup(WPARAM wParam, LPARAM lParam) {
       AppendMenuW(menu, MF_STRING, id, LoadResourceString(text).c_str());
     }
   }
-  const DWORD attributes = GetFileAttributesW(LongPath(BackupPath(SettingsPath())).c_str());
-  const bool backup =
-      attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  const bool backup = IsFile(BackupPath(SettingsPath()));
   EnableMenuItem(menu, IDM_UNDO_SAVE, MF_BYCOMMAND | (backup ? MF_ENABLED : MF_GRAYED));
   return FALSE;
 }
@@ -345,27 +318,22 @@ void CK7HWDlg::OnRestoreDefaults(UINT, int, HWND) {
 }
 
 void CK7HWDlg::OnUndoSave(UINT, int, HWND) {
-  // The command may come while the menu item is greyed (or the file went
+  // As the form opens: the defaults, with whatever the file holds laid over
+  // them. The command may come while the menu item is greyed (or the file went
   // away since): say so rather than fill the form with defaults.
   const std::wstring backup = BackupPath(SettingsPath());
-  const HANDLE file =
-      CreateFileW(LongPath(backup).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    const DWORD error = GetLastError();
-    const std::wstring text =
-        error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
-            ? FormatResourceString(IDS_NO_BACKUP, {backup})
-            : FormatResourceString(IDS_BACKUP_UNREADABLE, {backup, SystemMessage(error)});
-    MessageBoxW(GetSafeHwnd(), text.c_str(), LoadResourceString(IDS_MENU_UNDO_SAVE).c_str(),
-                MB_OK | MB_ICONEXCLAMATION);
+  HardwareParams params;
+  if (LoadSettingsFrom(backup, params)) {
+    ShowParams(params);
     return;
   }
-  CloseHandle(file);
-  // As the form opens: the defaults, with whatever the file holds laid over them.
-  HardwareParams params;
-  LoadSettingsFrom(backup, params);
-  ShowParams(params);
+  const DWORD error = GetLastError();
+  const std::wstring text =
+      error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+          ? FormatResourceString(IDS_NO_BACKUP, {backup})
+          : FormatResourceString(IDS_BACKUP_UNREADABLE, {backup, SystemErrorText(error)});
+  MessageBoxW(GetSafeHwnd(), text.c_str(), LoadResourceString(IDS_MENU_UNDO_SAVE).c_str(),
+              MB_OK | MB_ICONEXCLAMATION);
 }
 
 void CK7HWDlg::OnAbout(UINT, int, HWND) {

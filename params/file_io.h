@@ -58,6 +58,17 @@ struct SaveFailure {
 SaveProblem ReplaceFileContents(const std::wstring& path, const std::wstring& backup,
                                 std::string_view bytes, SaveFailure& failure);
 
+// Whether a save could replace `path`, found out without changing anything:
+// None when it could (or there is no file yet), else why not, as the save would
+// say. `exists` tells whether there is anything at `path`.
+SaveProblem CheckReplaceable(const std::wstring& path, bool& exists, SaveFailure& failure);
+
+// Whether `path` is a file (not a folder).
+bool IsFile(const std::wstring& path);
+
+// The system's text for one of its error numbers, in the user's language.
+std::wstring SystemErrorText(std::uint32_t error);
+
 // The names of the temporary files of a save of `path`: the file's name, a
 // process number and an attempt number, ".tmp" (printer.ini.4242.0.tmp).
 std::wstring TemporaryName(const std::wstring& fileName, std::uint64_t process, int attempt);

@@ -162,6 +162,50 @@ std::ptrdiff_t InputFile::Read(char* buffer, std::size_t size) {
   }
 }
 
+std::wstring SystemErrorText(std::uint32_t error) {
+  return ErrorText(static_cast<int>(error));
+}
+
+bool IsFile(const std::wstring& path) {
+  struct stat found {};
+  return ::stat(NativePath(path).c_str(), &found) == 0 && !S_ISDIR(found.st_mode);
+}
+
+namespace {
+
+// What the file in the way of a save says against replacing it.
+SaveProblem OldFileProblem(const std::wstring& path, bool& exists, SaveFailure& failure,
+                           mode_t& mode) {
+  const std::string target = NativePath(path);
+  struct stat old {};
+  exists = ::stat(target.c_str(), &old) == 0;
+  mode = exists ? (old.st_mode & 07777) : 0666;
+  int error = 0;
+  SaveProblem problem = SaveProblem::None;
+  if (exists && S_ISDIR(old.st_mode)) {
+    error = EISDIR;
+    problem = SaveProblem::FolderInTheWay;
+  } else if (exists && ::access(target.c_str(), W_OK) != 0) {
+    // rename() needs only the directory's permission; a file we may not write
+    // must not be replaced behind its owner's back.
+    error = errno;
+    problem = error == EACCES ? SaveProblem::ReadOnlyFile : SaveProblem::System;
+  }
+  if (problem != SaveProblem::None) {
+    failure.systemError = static_cast<std::uint32_t>(error);
+    failure.reason = ErrorText(error);
+  }
+  return problem;
+}
+
+}  // namespace
+
+SaveProblem CheckReplaceable(const std::wstring& path, bool& exists, SaveFailure& failure) {
+  failure.file = path;
+  mode_t mode = 0;
+  return OldFileProblem(path, exists, failure, mode);
+}
+
 SaveProblem ReplaceFileContents(const std::wstring& path, const std::wstring& backup,
                                 std::string_view bytes, SaveFailure& failure) {
   const auto systemFault = [&](const std::wstring& file, int error,
@@ -173,15 +217,11 @@ SaveProblem ReplaceFileContents(const std::wstring& path, const std::wstring& ba
   };
   failure.file = path;
   const std::string target = NativePath(path);
-  struct stat old {};
-  const bool exists = ::stat(target.c_str(), &old) == 0;
-  if (exists && S_ISDIR(old.st_mode)) return systemFault(path, EISDIR, SaveProblem::FolderInTheWay);
-  // rename() needs only the directory's permission; a file we may not write
-  // must not be replaced behind its owner's back.
-  if (exists && ::access(target.c_str(), W_OK) != 0) {
-    const int error = errno;
-    return systemFault(path, error,
-                       error == EACCES ? SaveProblem::ReadOnlyFile : SaveProblem::System);
+  bool exists = false;
+  mode_t mode = 0;
+  if (const SaveProblem problem = OldFileProblem(path, exists, failure, mode);
+      problem != SaveProblem::None) {
+    return problem;
   }
   RemoveStaleTemporaries(target);
 
@@ -194,7 +234,6 @@ SaveProblem ReplaceFileContents(const std::wstring& path, const std::wstring& ba
     return systemFault(stage == FailedStage::Replacing ? file : path, error,
                        rights ? SaveProblem::AccessDenied : SaveProblem::System);
   };
-  const mode_t mode = exists ? (old.st_mode & 07777) : 0666;
   if (exists && !backup.empty()) {
     std::string oldBytes;
     if (const int error = ReadWhole(target, oldBytes)) return systemFault(path, error);

@@ -18,7 +18,7 @@ std::wstring ExtendedLengthPath(const std::wstring& path) {
   return path;
 }
 
-std::wstring SystemMessage(DWORD error) {
+std::wstring SystemMessageOf(DWORD error) {
   wchar_t* text = nullptr;
   const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -160,23 +160,61 @@ std::ptrdiff_t InputFile::Read(char* buffer, std::size_t size) {
   return static_cast<std::ptrdiff_t>(count);
 }
 
+std::wstring SystemErrorText(std::uint32_t error) {
+  return SystemMessageOf(error);
+}
+
+bool IsFile(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(ExtendedLengthPath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+namespace {
+
+// What the file in the way of a save says against replacing it.
+SaveProblem OldFileProblem(const std::wstring& path, bool& exists) {
+  const DWORD attributes = GetFileAttributesW(ExtendedLengthPath(path).c_str());
+  exists = attributes != INVALID_FILE_ATTRIBUTES;
+  if (!exists) return SaveProblem::None;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return SaveProblem::FolderInTheWay;
+  // Windows refuses to replace a read-only file, but not every implementation
+  // of its API does; the attribute is the user's word, so honour it here.
+  if (attributes & FILE_ATTRIBUTE_READONLY) return SaveProblem::ReadOnlyFile;
+  return SaveProblem::None;
+}
+
+}  // namespace
+
+SaveProblem CheckReplaceable(const std::wstring& path, bool& exists, SaveFailure& failure) {
+  failure.file = path;
+  const SaveProblem problem = OldFileProblem(path, exists);
+  if (problem != SaveProblem::None || !exists) return problem;
+  // Opened for writing and closed at once: nothing changes.
+  const HANDLE file = CreateFileW(ExtendedLengthPath(path).c_str(), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    CloseHandle(file);
+    return SaveProblem::None;
+  }
+  failure.systemError = GetLastError();
+  failure.reason = SystemMessageOf(failure.systemError);
+  return SaveProblem::System;
+}
+
 SaveProblem ReplaceFileContents(const std::wstring& path, const std::wstring& backup,
                                 std::string_view bytes, SaveFailure& failure) {
   const auto systemFault = [&](const std::wstring& file, DWORD error,
                                SaveProblem problem = SaveProblem::System) {
     failure.file = file;
     failure.systemError = error;
-    failure.reason = SystemMessage(error);
+    failure.reason = SystemMessageOf(error);
     return problem;
   };
   failure.file = path;
-  const DWORD attributes = GetFileAttributesW(ExtendedLengthPath(path).c_str());
-  const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
-  if (exists) {
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return SaveProblem::FolderInTheWay;
-    // Windows refuses to replace a read-only file, but not every implementation
-    // of its API does; the attribute is the user's word, so honour it here.
-    if (attributes & FILE_ATTRIBUTE_READONLY) return SaveProblem::ReadOnlyFile;
+  bool exists = false;
+  if (const SaveProblem problem = OldFileProblem(path, exists); problem != SaveProblem::None) {
+    return problem;
   }
   RemoveStaleTemporaries(path);
 

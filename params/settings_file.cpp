@@ -30,9 +30,9 @@ void LoadSettings(HardwareParams& params) {
   LoadSettingsFrom(SettingsPath(), params);
 }
 
-void LoadSettingsFrom(const std::wstring& path, HardwareParams& params) {
+bool LoadSettingsFrom(const std::wstring& path, HardwareParams& params) {
   InputFile file;
-  if (!file.Open(path)) return;
+  if (!file.Open(path)) return false;
   // Lines are split on the raw bytes: in the multibyte encodings a locale can
   // have, a byte 0x0A is always a line feed. Each line is decoded on its own, so
   // one bad byte sequence cannot spill into the lines after it.
@@ -41,7 +41,7 @@ void LoadSettingsFrom(const std::wstring& path, HardwareParams& params) {
   std::string unfinished;
   for (;;) {
     const std::ptrdiff_t count = file.Read(chunk.data(), chunk.size());
-    if (count < 0) return;  // keep what was read; the cut-off line is dropped
+    if (count < 0) return true;  // keep what was read; the cut-off line is dropped
     if (count == 0) break;
     const std::string_view data(chunk.data(), static_cast<std::size_t>(count));
     std::size_t start = 0;
@@ -58,6 +58,7 @@ void LoadSettingsFrom(const std::wstring& path, HardwareParams& params) {
     unfinished.append(data.substr(start));
   }
   if (!unfinished.empty()) ApplyRawLine(unfinished, params);
+  return true;
 }
 
 SaveResult SaveSettings(const HardwareParams& params) {

@@ -24,7 +24,8 @@ std::wstring BackupPath(const std::wstring& settingsPath);
 // Lays the values found in the file over `params`; a missing or unreadable file
 // leaves them as they are.
 void LoadSettings(HardwareParams& params);
-void LoadSettingsFrom(const std::wstring& path, HardwareParams& params);
+// false when the file could not be opened (on Windows the last error says why).
+bool LoadSettingsFrom(const std::wstring& path, HardwareParams& params);
 
 // Rewrites the whole file, replacing it in one step only once the new text is
 // safely on disk.

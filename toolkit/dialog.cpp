@@ -32,10 +32,6 @@ bool Dialog::OnInitDialog() {
 
 void Dialog::DoDataExchange(DataExchange&) {}
 
-std::wstring Dialog::FieldMessage(int, NumberFault, bool) {
-  return SystemMessage(ERROR_INVALID_DATA);
-}
-
 void Dialog::OnOK() {
   EndDialog(IDOK);
 }

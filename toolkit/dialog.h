@@ -37,9 +37,8 @@ class Dialog {
   virtual void OnCancel();  // closes with IDCANCEL; nothing is transferred
   virtual std::span<const MessageEntry> GetMessageTable() const { return {}; }
   // What to tell the user about field `id`, whose text is not a number of its
-  // kind. A dialog names the field and its rules here; the default is only the
-  // system's word for invalid data.
-  virtual std::wstring FieldMessage(int id, NumberFault fault, bool integer);
+  // kind: the dialog names the field and its rules.
+  virtual std::wstring FieldMessage(int id, NumberFault fault, bool integer) = 0;
 
  private:
   friend class DataExchange;

@@ -57,22 +57,10 @@ std::wstring LoadResourceString(UINT id) {
   for (const LANGID language : LanguagesFor(module, RT_STRING, MAKEINTRESOURCEW(id / 16 + 1))) {
     if (auto text = StringIn(module, id, language)) return *text;
   }
-  return SystemMessage(ERROR_RESOURCE_NAME_NOT_FOUND) + L" (" + std::to_wstring(id) + L")";
+  // Broken resources: at least which text is missing, never an empty box.
+  return L"#" + std::to_wstring(id);
 }
 
 std::wstring FormatResourceString(UINT id, std::initializer_list<std::wstring_view> inserts) {
   return InsertArguments(LoadResourceString(id), inserts);
-}
-
-std::wstring SystemMessage(DWORD error) {
-  wchar_t* text = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring message = length ? std::wstring(text, length) : std::wstring();
-  if (text) LocalFree(text);
-  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r')) {
-    message.pop_back();
-  }
-  return message;
 }

@@ -9,7 +9,7 @@
 // The program's own texts, from the string tables in its resources: Simplified
 // Chinese when the user's UI language is Chinese, English for every other one.
 // A string missing there comes in English, else in any language the program
-// has, else as the system's "not found" text with the id: never empty.
+// has, else as its id: never empty.
 std::wstring LoadResourceString(UINT id);
 
 // A resource of the program in the same choice of language: the user's, else
@@ -18,7 +18,3 @@ HRSRC FindUiResource(LPCWSTR type, LPCWSTR name);
 
 // The same, with "%1", "%2" ... replaced (see InsertArguments).
 std::wstring FormatResourceString(UINT id, std::initializer_list<std::wstring_view> inserts);
-
-// The system's text for an error number, in the user's language; empty if it
-// has none.
-std::wstring SystemMessage(DWORD error);

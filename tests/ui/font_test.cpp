@@ -15,55 +15,6 @@
 namespace v7er_ui {
 namespace {
 
-// A dialog procedure of its own, not a lambda: on x86 it must be __stdcall.
-INT_PTR CALLBACK LeaveAlone(HWND, UINT, WPARAM, LPARAM) {
-  return FALSE;
-}
-
-// Template 102 as a hidden dialog of this process, with the controls the
-// program gets: those of the common controls its manifest asks for.
-class HiddenForm {
- public:
-  HiddenForm() {
-    const std::wstring exe = ProgramUnderTest();
-    ACTCTXW manifest = {};
-    manifest.cbSize = sizeof manifest;
-    manifest.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
-    manifest.lpSource = exe.c_str();
-    manifest.lpResourceName = CREATEPROCESS_MANIFEST_RESOURCE_ID;
-    context_ = CreateActCtxW(&manifest);
-    ULONG_PTR cookie = 0;
-    if (context_ == INVALID_HANDLE_VALUE || !ActivateActCtx(context_, &cookie)) return;
-    module_ = LoadLibraryExW(exe.c_str(), nullptr,
-                             LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    if (module_)
-      dialog_ =
-          CreateDialogParamW(module_, MAKEINTRESOURCEW(IDD_HARDWARE_SETUP), nullptr, LeaveAlone, 0);
-    DeactivateActCtx(0, cookie);
-  }
-  ~HiddenForm() {
-    if (dialog_) DestroyWindow(dialog_);
-    if (module_) FreeLibrary(module_);
-    if (context_ != INVALID_HANDLE_VALUE) ReleaseActCtx(context_);
-  }
-  HiddenForm(const HiddenForm&) = delete;
-  HiddenForm& operator=(const HiddenForm&) = delete;
-
-  HWND Dialog() const { return dialog_; }
-  HFONT Font() const { return reinterpret_cast<HFONT>(SendMessageW(dialog_, WM_GETFONT, 0, 0)); }
-  std::vector<HWND> Children() const {
-    std::vector<HWND> children;
-    for (HWND c = GetWindow(dialog_, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-      children.push_back(c);
-    return children;
-  }
-
- private:
-  HANDLE context_ = INVALID_HANDLE_VALUE;
-  HMODULE module_ = nullptr;
-  HWND dialog_ = nullptr;
-};
-
 // A screen-compatible DC with a control's font selected.
 class FontDc {
  public:
@@ -154,7 +105,7 @@ std::string Shortfall(HWND control, const std::wstring& text) {
 }
 
 TEST(FormFont, EveryTextFitsItsControl) {
-  HiddenForm form;
+  TemplateForm form;
   ASSERT_TRUE(form.Dialog()) << "cannot make a dialog from template 102: error " << GetLastError();
   RECT units = {4, 8, 0, 0};
   MapDialogRect(form.Dialog(), &units);
@@ -179,50 +130,32 @@ TEST(FormFont, EveryTextFitsItsControl) {
   }
 }
 
-struct Bitmap {
-  std::vector<std::uint32_t> pixels;
-  bool Inked() const {
-    return std::any_of(pixels.begin(), pixels.end(),
-                       [](std::uint32_t p) { return (p & 0xFFFFFF) != 0xFFFFFF; });
-  }
-};
+bool Inked(const Pixels& picture) {
+  return std::any_of(picture.data.begin(), picture.data.end(),
+                     [](std::uint32_t p) { return (p & 0xFFFFFF) != 0xFFFFFF; });
+}
 
 // One character, black on white, as the font draws it.
-Bitmap Render(HFONT font, wchar_t c) {
-  constexpr int kSide = 48;
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = kSide;
-  info.bmiHeader.biHeight = -kSide;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  FontDc dc(font);
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(dc.Dc(), &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (!bitmap) return {};
-  HGDIOBJ old = SelectObject(dc.Dc(), bitmap);
-  RECT all = {0, 0, kSide, kSide};
-  FillRect(dc.Dc(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  SetTextColor(dc.Dc(), RGB(0, 0, 0));
-  SetBkMode(dc.Dc(), TRANSPARENT);
-  TextOutW(dc.Dc(), 4, 4, &c, 1);
-  GdiFlush();
-  const auto* p = static_cast<const std::uint32_t*>(bits);
-  Bitmap result{std::vector<std::uint32_t>(p, p + kSide * kSide)};
-  SelectObject(dc.Dc(), old);
-  DeleteObject(bitmap);
-  return result;
+Pixels Render(HFONT font, wchar_t c) {
+  Canvas canvas(48, 48);
+  const HGDIOBJ old = SelectObject(canvas.Dc(), font);
+  RECT all = {0, 0, 48, 48};
+  FillRect(canvas.Dc(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  SetTextColor(canvas.Dc(), RGB(0, 0, 0));
+  SetBkMode(canvas.Dc(), TRANSPARENT);
+  TextOutW(canvas.Dc(), 4, 4, &c, 1);
+  SelectObject(canvas.Dc(), old);
+  return canvas.Read();
 }
 
 // Every Chinese character of the form, drawn with the form's font, is a glyph
 // of its own and not the box that stands for a missing one.
 TEST(FormFont, ChineseCharactersAreRealGlyphs) {
-  HiddenForm form;
+  TemplateForm form;
   ASSERT_TRUE(form.Dialog());
   const HFONT font = form.Font();
   // Unassigned in Unicode: no font has it, so this is the missing-glyph box.
-  const Bitmap missing = Render(font, L'\x0378');
+  const Pixels missing = Render(font, L'\x0378');
   std::set<wchar_t> chinese;
   for (HWND control : form.Children())
     for (const wchar_t c : OwnText(control))
@@ -230,8 +163,8 @@ TEST(FormFont, ChineseCharactersAreRealGlyphs) {
   ASSERT_GT(chinese.size(), 100u);
   std::wstring boxes;
   for (const wchar_t c : chinese) {
-    const Bitmap drawn = Render(font, c);
-    if (!drawn.Inked() || drawn.pixels == missing.pixels) boxes += c;
+    const Pixels drawn = Render(font, c);
+    if (!Inked(drawn) || drawn.data == missing.data) boxes += c;
   }
   EXPECT_EQ(Narrow(boxes), "") << "drawn as boxes with \"" << FaceOf(font) << "\"";
 }
@@ -246,7 +179,7 @@ TEST(FormFont, CaptionButtonFontIsThere) {
       CreateFontW(-16, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                   CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"MS Shell Dlg");
   EXPECT_EQ(FaceOf(marlett), "Marlett");
-  EXPECT_NE(Render(marlett, L'r').pixels, Render(plain, L'r').pixels);
+  EXPECT_NE(Render(marlett, L'r').data, Render(plain, L'r').data);
   DeleteObject(marlett);
   DeleteObject(plain);
 }

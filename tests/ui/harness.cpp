@@ -10,6 +10,8 @@
 #include <sstream>
 #include <thread>
 
+#include "res/resource.h"
+
 namespace v7er_ui {
 namespace {
 
@@ -665,54 +667,90 @@ bool MarkerExists() {
   return true;
 }
 
-// ---------------------------------------------------------------- icons
+// ---------------------------------------------------------------- pictures
+
+Canvas::Canvas(int width, int height) : width_(width), height_(height) {
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  dc_ = CreateCompatibleDC(nullptr);
+  bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
+  old_ = SelectObject(dc_, bitmap_);
+}
+
+Canvas::~Canvas() {
+  SelectObject(dc_, old_);
+  DeleteObject(bitmap_);
+  DeleteDC(dc_);
+}
+
+Pixels Canvas::Read() const {
+  GdiFlush();
+  if (!bits_) return {};
+  const auto* p = static_cast<const std::uint32_t*>(bits_);
+  return {width_, height_, std::vector<std::uint32_t>(p, p + width_ * height_)};
+}
+
+// ---------------------------------------------------------------- template form
 
 namespace {
 
-struct Pixels {
-  int width = 0;
-  int height = 0;
-  std::vector<std::uint32_t> data;
-};
+// A dialog procedure of its own, not a lambda: on x86 it must be __stdcall.
+INT_PTR CALLBACK LeaveAlone(HWND, UINT, WPARAM, LPARAM) {
+  return FALSE;
+}
 
-// A 32-bit top-down DIB section selected into a memory DC.
-class Canvas {
- public:
-  Canvas(int width, int height) : width_(width), height_(height) {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    dc_ = CreateCompatibleDC(nullptr);
-    bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
-    old_ = SelectObject(dc_, bitmap_);
-  }
-  ~Canvas() {
-    SelectObject(dc_, old_);
-    DeleteObject(bitmap_);
-    DeleteDC(dc_);
-  }
-  Canvas(const Canvas&) = delete;
-  Canvas& operator=(const Canvas&) = delete;
+}  // namespace
 
-  HDC Dc() const { return dc_; }
-  Pixels Read() const {
-    GdiFlush();
-    const auto* p = static_cast<const std::uint32_t*>(bits_);
-    return {width_, height_, std::vector<std::uint32_t>(p, p + width_ * height_)};
+TemplateForm::TemplateForm() {
+  const std::wstring exe = ProgramUnderTest();
+  ACTCTXW manifest = {};
+  manifest.cbSize = sizeof manifest;
+  manifest.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+  manifest.lpSource = exe.c_str();
+  manifest.lpResourceName = CREATEPROCESS_MANIFEST_RESOURCE_ID;
+  context_ = CreateActCtxW(&manifest);
+  ULONG_PTR cookie = 0;
+  if (context_ == INVALID_HANDLE_VALUE || !ActivateActCtx(context_, &cookie)) return;
+  module_ = LoadLibraryExW(exe.c_str(), nullptr,
+                           LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  if (module_) {
+    dialog_ =
+        CreateDialogParamW(module_, MAKEINTRESOURCEW(IDD_HARDWARE_SETUP), nullptr, LeaveAlone, 0);
   }
+  DeactivateActCtx(0, cookie);
+}
 
- private:
-  int width_;
-  int height_;
-  HDC dc_ = nullptr;
-  HBITMAP bitmap_ = nullptr;
-  HGDIOBJ old_ = nullptr;
-  void* bits_ = nullptr;
-};
+TemplateForm::~TemplateForm() {
+  if (dialog_) DestroyWindow(dialog_);
+  if (module_) FreeLibrary(module_);
+  if (context_ != INVALID_HANDLE_VALUE) ReleaseActCtx(context_);
+}
+
+HFONT TemplateForm::Font() const {
+  return reinterpret_cast<HFONT>(SendMessageW(dialog_, WM_GETFONT, 0, 0));
+}
+
+std::vector<HWND> TemplateForm::Children() const {
+  std::vector<HWND> children;
+  for (HWND c = GetWindow(dialog_, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+    children.push_back(c);
+  return children;
+}
+
+RECT TemplateForm::ToPixels(int x, int y, int cx, int cy) const {
+  RECT units = {x, y, cx, cy};
+  MapDialogRect(dialog_, &units);
+  return {units.left, units.top, units.left + units.right, units.top + units.bottom};
+}
+
+// ---------------------------------------------------------------- icons
+
+namespace {
 
 long long Distance(const Pixels& a, const Pixels& b) {
   long long sum = 0;
@@ -743,8 +781,13 @@ std::wstring MessageBoxIconKind(HWND box) {
   const int height = rect.bottom - rect.top;
   if (width <= 0 || height <= 0) return {};
 
-  // The box may be on screen before it is painted: wait for a picture.
+  // The box may be on screen before it is painted, or half painted on a busy
+  // machine: wait for a picture that holds still over two looks.
+  const auto uniform = [](const Pixels& p) {
+    return std::adjacent_find(p.data.begin(), p.data.end(), std::not_equal_to<>()) == p.data.end();
+  };
   Pixels shown;
+  Pixels before;
   const auto deadline = Clock::now() + std::chrono::seconds(3);
   do {
     Canvas screen_copy(width, height);
@@ -752,14 +795,11 @@ std::wstring MessageBoxIconKind(HWND box) {
     BitBlt(screen_copy.Dc(), 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
     ReleaseDC(nullptr, screen);
     shown = screen_copy.Read();
-    if (std::adjacent_find(shown.data.begin(), shown.data.end(), std::not_equal_to<>()) !=
-        shown.data.end())
-      break;
+    if (!uniform(shown) && shown.data == before.data) break;
+    before = shown;
     std::this_thread::sleep_for(kPoll);
   } while (Clock::now() < deadline);
-  if (std::adjacent_find(shown.data.begin(), shown.data.end(), std::not_equal_to<>()) ==
-      shown.data.end())
-    return {};
+  if (uniform(shown)) return {};
   // The icons' corners are transparent: that pixel is the box's background.
   const std::uint32_t background = shown.data.front();
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -206,6 +207,56 @@ class MarkerHeld {
 };
 
 bool MarkerExists();
+
+// Template 102 of the built program as a hidden dialog of this process, with
+// the common controls its manifest asks for: the font, base units and template
+// flags the program's form gets, before the program changes any.
+class TemplateForm {
+ public:
+  TemplateForm();
+  ~TemplateForm();
+  TemplateForm(const TemplateForm&) = delete;
+  TemplateForm& operator=(const TemplateForm&) = delete;
+
+  HWND Dialog() const { return dialog_; }
+  HFONT Font() const;
+  std::vector<HWND> Children() const;  // in template order
+  // Dialog units to pixels: the dialog manager converts a control's position
+  // and its size each on its own, so the far edge is not the converted far edge.
+  RECT ToPixels(int x, int y, int cx, int cy) const;
+
+ private:
+  HANDLE context_ = INVALID_HANDLE_VALUE;
+  HMODULE module_ = nullptr;
+  HWND dialog_ = nullptr;
+};
+
+// Pixels as 0x00RRGGBB, row by row from the top.
+struct Pixels {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint32_t> data;
+};
+
+// A 32-bit top-down DIB section selected into a memory DC.
+class Canvas {
+ public:
+  Canvas(int width, int height);
+  ~Canvas();
+  Canvas(const Canvas&) = delete;
+  Canvas& operator=(const Canvas&) = delete;
+
+  HDC Dc() const { return dc_; }
+  Pixels Read() const;
+
+ private:
+  int width_;
+  int height_;
+  HDC dc_ = nullptr;
+  HBITMAP bitmap_ = nullptr;
+  HGDIOBJ old_ = nullptr;
+  void* bits_ = nullptr;
+};
 
 // Which standard message-box icon the box shows, judged from its pixels on
 // screen: "error", "warning", "information", "question", or empty if unknown.

@@ -177,51 +177,6 @@ std::string KindMismatch(HWND hwnd, Kind kind) {
   return "unknown kind";
 }
 
-// A dialog procedure of its own, not a lambda: on x86 it must be __stdcall.
-INT_PTR CALLBACK NothingHandled(HWND, UINT, WPARAM, LPARAM) {
-  return FALSE;
-}
-
-// The same template, made into a hidden dialog of this process: it gives the
-// dialog base units (MapDialogRect does not work on another process's dialog)
-// and the flags as the template sets them, before the program changes any.
-class TemplateDialog {
- public:
-  explicit TemplateDialog(const std::wstring& exe) {
-    module_ = LoadLibraryExW(exe.c_str(), nullptr,
-                             LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    if (!module_) return;
-    dialog_ = CreateDialogParamW(module_, MAKEINTRESOURCEW(IDD_HARDWARE_SETUP), nullptr,
-                                 NothingHandled, 0);
-    if (dialog_) ShowWindow(dialog_, SW_HIDE);
-  }
-  ~TemplateDialog() {
-    if (dialog_) DestroyWindow(dialog_);
-    if (module_) FreeLibrary(module_);
-  }
-  TemplateDialog(const TemplateDialog&) = delete;
-  TemplateDialog& operator=(const TemplateDialog&) = delete;
-
-  HWND Dialog() const { return dialog_; }
-  // The dialog manager converts a control's position and its size each on its
-  // own, so the far edge is not the converted far edge.
-  RECT Pixels(int x, int y, int cx, int cy) const {
-    RECT units = {x, y, cx, cy};
-    MapDialogRect(dialog_, &units);
-    return {units.left, units.top, units.left + units.right, units.top + units.bottom};
-  }
-  std::vector<HWND> Children() const {
-    std::vector<HWND> children;
-    for (HWND c = GetWindow(dialog_, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-      children.push_back(c);
-    return children;
-  }
-
- private:
-  HMODULE module_ = nullptr;
-  HWND dialog_ = nullptr;
-};
-
 std::string ToString(const RECT& r) {
   return "(" + std::to_string(r.left) + "," + std::to_string(r.top) + ")-(" +
          std::to_string(r.right) + "," + std::to_string(r.bottom) + ")";
@@ -229,7 +184,7 @@ std::string ToString(const RECT& r) {
 
 TEST(FormLayout, ControlsFollowTheTemplate) {
   Sandbox sandbox;
-  TemplateDialog layout(sandbox.ExePath());
+  TemplateForm layout;
   ASSERT_TRUE(layout.Dialog()) << "cannot make a dialog from template 102: error "
                                << GetLastError();
   Program program(sandbox);
@@ -267,7 +222,7 @@ TEST(FormLayout, ControlsFollowTheTemplate) {
     RECT actual = {};
     GetWindowRect(control, &actual);
     MapWindowPoints(HWND_DESKTOP, program.Form(), reinterpret_cast<POINT*>(&actual), 2);
-    RECT expected = layout.Pixels(row.x, row.y, row.cx, row.cy);
+    RECT expected = layout.ToPixels(row.x, row.y, row.cx, row.cy);
     // An etched line's window is widened by the static edge the platform gives
     // it; the template's numbers still fix where it starts.
     const int edges = 2 * GetSystemMetrics(SM_CXEDGE);
@@ -286,7 +241,7 @@ TEST(FormLayout, ControlsFollowTheTemplate) {
 
 TEST(FormLayout, FrameIsAFixedCentredDialog) {
   Sandbox sandbox;
-  TemplateDialog layout(sandbox.ExePath());
+  TemplateForm layout;
   ASSERT_TRUE(layout.Dialog());
   Program program(sandbox);
   ASSERT_TRUE(program.WaitForForm());
@@ -295,7 +250,7 @@ TEST(FormLayout, FrameIsAFixedCentredDialog) {
   EXPECT_EQ(Narrow(program.Text(form)), "Hardware Parameter Setup");
   RECT client = {};
   GetClientRect(form, &client);
-  EXPECT_EQ(ToString(client), ToString(layout.Pixels(0, 0, 451, 262)));
+  EXPECT_EQ(ToString(client), ToString(layout.ToPixels(0, 0, 451, 262)));
 
   const auto style = static_cast<DWORD>(GetWindowLongPtrW(form, GWL_STYLE));
   const auto ex_style = static_cast<DWORD>(GetWindowLongPtrW(form, GWL_EXSTYLE));

@@ -179,7 +179,9 @@ TEST(SettingsFile, SaveKeepsTheReplacedFileAsBackup) {
   ASSERT_TRUE(SaveSettingsTo(ini, first).saved);
   EXPECT_EQ(dir.Names(), std::vector<std::string>{"printer.ini"});
 
-  const std::string handWritten = "// comment\r\nunknown = 1\r\nfAreaX = 5\xff\r\n\0tail";
+  // Not the writer's: a comment, an unknown key, a stray byte, a NUL.
+  constexpr char kHandWritten[] = "// comment\r\nunknown = 1\r\nfAreaX = 5\xff\r\n\0tail";
+  const std::string handWritten(kHandWritten, sizeof kHandWritten - 1);
   WriteBytes(ini, handWritten);
   const std::vector<std::string> cutOff = {"printer.ini.77.0.tmp", "printer.ini.123456.99.tmp"};
   const std::vector<std::string> others = {"other.ini.1.0.tmp",        "printer.ini.1..tmp",
