@@ -205,7 +205,8 @@ TEST(FormFont, HoldsAfterAProgramRanUnderAnotherLocale) {
   // Every Wine program that loads the GDI makes Wine check the locale; reg.exe
   // is a quick one.
   std::wstring command = L"/bin/sh -c \"LANG=" + other_locale + L" LC_ALL=" + other_locale +
-                         L" exec wine reg query HKCU\\\\Software\\\\Wine\\\\Fonts"
+                         L" exec '" + WineLoader() +
+                         L"' reg query HKCU\\\\Software\\\\Wine\\\\Fonts"
                          L" </dev/null >/dev/null 2>&1\"";
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;

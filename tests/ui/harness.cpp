@@ -292,6 +292,18 @@ std::string UnixPathOf(const std::wstring& path) {
 
 }  // namespace
 
+std::wstring WineLoader() {
+  // The loader of this process's own bitness, which is the program's: Debian's
+  // `wine` is the 32-bit loader, and when it hands a 64-bit program on to the
+  // 64-bit one from a folder whose Windows path is longer than MAX_PATH, the
+  // program is lost (and a kernel without 32-bit support cannot start it at
+  // all). Wine keeps the loader's path in the Windows environment only.
+  wchar_t loader[MAX_PATH] = L"wine";
+  const DWORD length = GetEnvironmentVariableW(L"WINELOADER", loader, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH || wcschr(loader, L'\'') != nullptr) return L"wine";
+  return loader;
+}
+
 void Program::StartFromUnixShell(const Sandbox& sandbox) {
   const std::string dir = UnixPathOf(IoPath(sandbox.Dir()));
   if (dir.empty() || dir.find('\'') != std::string::npos) {
@@ -299,18 +311,9 @@ void Program::StartFromUnixShell(const Sandbox& sandbox) {
     return;
   }
   const std::vector<DWORD> before = ProcessesNamed(L"V7ER.exe");
-  // The loader of this process's own bitness, which is the program's: Debian's
-  // `wine` is the 32-bit loader, and when it hands a 64-bit program on to the
-  // 64-bit one from a folder whose Windows path is longer than MAX_PATH, the
-  // program is lost. Wine keeps the loader's path in the Windows environment
-  // only. The output goes nowhere: a Wine process holding the test's output pipe
+  // The output goes nowhere: a Wine process holding the test's output pipe
   // would keep CTest waiting.
-  wchar_t loader[MAX_PATH] = L"wine";
-  const DWORD loader_length = GetEnvironmentVariableW(L"WINELOADER", loader, MAX_PATH);
-  if (loader_length == 0 || loader_length >= MAX_PATH || wcschr(loader, L'\'') != nullptr) {
-    wcscpy(loader, L"wine");
-  }
-  std::wstring command_line = L"/bin/sh -c \"cd '" + Widen(dir) + L"' && exec '" + loader +
+  std::wstring command_line = L"/bin/sh -c \"cd '" + Widen(dir) + L"' && exec '" + WineLoader() +
                               L"' ./V7ER.exe </dev/null >/dev/null 2>&1\"";
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;

@@ -26,6 +26,10 @@ std::string Narrow(std::wstring_view text);
 // A path as Wine sees it: a Unix path becomes one on the Z: drive.
 std::wstring WindowsPath(std::string_view path);
 
+// The Unix path of the Wine loader that runs this process, for a Unix shell
+// command; "wine" if Wine does not say.
+std::wstring WineLoader();
+
 // The built program, as a Windows path.
 std::wstring ProgramUnderTest();
 
