@@ -1,14 +1,13 @@
 #include <windows.h>
 
 #include <string>
-#include <utility>
 
-#include "file_io.h"
+#include "file_system.h"
+
+// The seam's primitives on Windows: each one call to the system, with the
+// extended-length prefix where a path needs it.
 
 namespace {
-
-// Where writing a file in place failed.
-enum class FailedStage { NewFile, Writing, Replacing };
 
 // Paths of MAX_PATH and longer open only with the extended-length prefix.
 std::wstring ExtendedLengthPath(const std::wstring& path) {
@@ -18,108 +17,131 @@ std::wstring ExtendedLengthPath(const std::wstring& path) {
   return path;
 }
 
-std::wstring SystemMessageOf(DWORD error) {
-  wchar_t* text = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring message = length ? std::wstring(text, length) : std::wstring();
-  if (text) LocalFree(text);
-  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r')) {
-    message.pop_back();
-  }
-  return message;
+SystemError LastError() {
+  const DWORD error = GetLastError();
+  return error ? error : ERROR_GEN_FAILURE;  // a failure never passes for success
 }
 
-bool WriteAll(HANDLE file, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const DWORD chunk = bytes.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(bytes.size());
-    DWORD written = 0;
-    if (!WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) return false;
-    bytes.remove_prefix(written);
-  }
-  return true;
+HANDLE AsHandle(FileSystem::Handle file) {
+  return reinterpret_cast<HANDLE>(file);
 }
 
-// Splits a path after its last separator: the folder (with it) and the name.
-std::pair<std::wstring, std::wstring> FolderAndName(const std::wstring& path) {
-  const std::size_t slash = path.find_last_of(L"\\/");
-  if (slash == std::wstring::npos) return {std::wstring(), path};
-  return {path.substr(0, slash + 1), path.substr(slash + 1)};
+// At most 1 GiB a call: a DWORD counts the bytes.
+DWORD Chunk(std::size_t size) {
+  return size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
 }
 
-// Temporary files of a save that was cut off (killed, power lost) before it
-// could remove them: those of our own pattern, nobody else's.
-void RemoveStaleTemporaries(const std::wstring& path) {
-  const auto [folder, name] = FolderAndName(path);
-  WIN32_FIND_DATAW found = {};
-  const HANDLE search =
-      FindFirstFileW(ExtendedLengthPath(folder + name + L".*.tmp").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
-  do {
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-        IsTemporaryName(name, found.cFileName)) {
-      DeleteFileW(ExtendedLengthPath(folder + found.cFileName).c_str());
+class Win32Files final : public FileSystem {
+ public:
+  SystemError Look(const std::wstring& path, PathFacts& facts) override {
+    facts = {};
+    const DWORD attributes = GetFileAttributesW(ExtendedLengthPath(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+      const DWORD error = GetLastError();
+      return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : LastError();
     }
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
-}
+    facts.exists = true;
+    facts.folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    facts.readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    return 0;
+  }
 
-// A new, empty file named after the settings file `namedAfter`, beside it,
-// opened for writing by us alone.
-HANDLE CreateTemporaryFile(const std::wstring& namedAfter, std::wstring& name) {
-  const auto [folder, file] = FolderAndName(namedAfter);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    name = ExtendedLengthPath(folder + TemporaryName(file, GetCurrentProcessId(), attempt));
-    const HANDLE handle = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return handle;
+  SystemError OpenRead(const std::wstring& path, Handle& file) override {
+    const HANDLE handle =
+        CreateFileW(ExtendedLengthPath(path).c_str(), GENERIC_READ,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return LastError();
+    file = reinterpret_cast<Handle>(handle);
+    return 0;
   }
-  return INVALID_HANDLE_VALUE;
-}
 
-// Writes `bytes` to a temporary file, forces them to disk and only then moves
-// the file over `target` in one step. ERROR_SUCCESS, or why not; `stage` tells
-// where it failed.
-DWORD WriteInPlace(const std::wstring& namedAfter, const std::wstring& target,
-                   std::string_view bytes, FailedStage& stage) {
-  std::wstring temporary;
-  const HANDLE file = CreateTemporaryFile(namedAfter, temporary);
-  if (file == INVALID_HANDLE_VALUE) {
-    stage = FailedStage::NewFile;
-    return GetLastError();
+  SystemError Read(Handle file, char* buffer, std::size_t size, std::size_t& count) override {
+    DWORD read = 0;
+    count = 0;
+    if (!ReadFile(AsHandle(file), buffer, Chunk(size), &read, nullptr)) return LastError();
+    count = read;
+    return 0;
   }
-  stage = FailedStage::Writing;
-  bool written = WriteAll(file, bytes) && FlushFileBuffers(file);
-  DWORD error = written ? ERROR_SUCCESS : GetLastError();
-  if (!CloseHandle(file) && written) {
-    written = false;
-    error = GetLastError();
-  }
-  if (written && !MoveFileExW(temporary.c_str(), ExtendedLengthPath(target).c_str(),
-                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    written = false;
-    error = GetLastError();
-    stage = FailedStage::Replacing;
-  }
-  if (!written) DeleteFileW(temporary.c_str());
-  return error;
-}
 
-// The whole file, or why not.
-DWORD ReadWhole(const std::wstring& path, std::string& bytes) {
-  InputFile file;
-  if (!file.Open(path)) return GetLastError();
-  char chunk[64 * 1024];
-  for (;;) {
-    const std::ptrdiff_t count = file.Read(chunk, sizeof chunk);
-    if (count < 0) return GetLastError();
-    if (count == 0) return ERROR_SUCCESS;
-    bytes.append(chunk, static_cast<std::size_t>(count));
+  SystemError CreateNew(const std::wstring& path, std::uint32_t, Handle& file) override {
+    const HANDLE handle = CreateFileW(ExtendedLengthPath(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return LastError();
+    file = reinterpret_cast<Handle>(handle);
+    return 0;
   }
-}
+
+  SystemError Write(Handle file, const char* bytes, std::size_t size,
+                    std::size_t& written) override {
+    DWORD count = 0;
+    written = 0;
+    if (!WriteFile(AsHandle(file), bytes, Chunk(size), &count, nullptr)) return LastError();
+    written = count;
+    return 0;
+  }
+
+  SystemError Flush(Handle file) override {
+    return FlushFileBuffers(AsHandle(file)) ? 0 : LastError();
+  }
+
+  SystemError Close(Handle file) override { return CloseHandle(AsHandle(file)) ? 0 : LastError(); }
+
+  SystemError Move(const std::wstring& from, const std::wstring& to) override {
+    return MoveFileExW(ExtendedLengthPath(from).c_str(), ExtendedLengthPath(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+               ? 0
+               : LastError();
+  }
+
+  SystemError Remove(const std::wstring& path) override {
+    return DeleteFileW(ExtendedLengthPath(path).c_str()) ? 0 : LastError();
+  }
+
+  SystemError List(const std::wstring& folder, const std::wstring& prefix,
+                   std::vector<std::wstring>& names) override {
+    WIN32_FIND_DATAW found = {};
+    const HANDLE search =
+        FindFirstFileW(ExtendedLengthPath(folder + prefix + L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+      return GetLastError() == ERROR_FILE_NOT_FOUND ? 0 : LastError();
+    }
+    do {
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return 0;
+  }
+
+  ErrorKind KindOf(SystemError error) const override {
+    switch (error) {
+      case ERROR_FILE_NOT_FOUND:
+      case ERROR_PATH_NOT_FOUND:
+        return ErrorKind::NotFound;
+      case ERROR_FILE_EXISTS:
+      case ERROR_ALREADY_EXISTS:
+        return ErrorKind::Exists;
+      case ERROR_ACCESS_DENIED:
+        return ErrorKind::AccessDenied;
+      case ERROR_SHARING_VIOLATION:
+      case ERROR_LOCK_VIOLATION:
+        return ErrorKind::Busy;
+      default:
+        return ErrorKind::Other;
+    }
+  }
+
+  std::uint64_t ProcessNumber() const override { return GetCurrentProcessId(); }
+
+  void Wait(int milliseconds) override { Sleep(static_cast<DWORD>(milliseconds)); }
+};
 
 }  // namespace
+
+FileSystem& SystemFiles() {
+  static Win32Files files;
+  return files;
+}
 
 std::wstring ExecutableDirectory() {
   // The buffer grows until the whole path fits: a cut path would name another file.
@@ -139,101 +161,15 @@ std::wstring ExecutableDirectory() {
   return path;
 }
 
-InputFile::~InputFile() {
-  if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
-}
-
-bool InputFile::Open(const std::wstring& path) {
-  const HANDLE file =
-      CreateFileW(ExtendedLengthPath(path).c_str(), GENERIC_READ,
-                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  handle_ = reinterpret_cast<std::intptr_t>(file);
-  return true;
-}
-
-std::ptrdiff_t InputFile::Read(char* buffer, std::size_t size) {
-  DWORD count = 0;
-  const DWORD wanted = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
-  if (!ReadFile(reinterpret_cast<HANDLE>(handle_), buffer, wanted, &count, nullptr)) return -1;
-  return static_cast<std::ptrdiff_t>(count);
-}
-
-std::wstring SystemErrorText(std::uint32_t error) {
-  return SystemMessageOf(error);
-}
-
-bool IsFile(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(ExtendedLengthPath(path).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-namespace {
-
-// What the file in the way of a save says against replacing it.
-SaveProblem OldFileProblem(const std::wstring& path, bool& exists) {
-  const DWORD attributes = GetFileAttributesW(ExtendedLengthPath(path).c_str());
-  exists = attributes != INVALID_FILE_ATTRIBUTES;
-  if (!exists) return SaveProblem::None;
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return SaveProblem::FolderInTheWay;
-  // Windows refuses to replace a read-only file, but not every implementation
-  // of its API does; the attribute is the user's word, so honour it here.
-  if (attributes & FILE_ATTRIBUTE_READONLY) return SaveProblem::ReadOnlyFile;
-  return SaveProblem::None;
-}
-
-}  // namespace
-
-SaveProblem CheckReplaceable(const std::wstring& path, bool& exists, SaveFailure& failure) {
-  failure.file = path;
-  const SaveProblem problem = OldFileProblem(path, exists);
-  if (problem != SaveProblem::None || !exists) return problem;
-  // Opened for writing and closed at once: nothing changes.
-  const HANDLE file = CreateFileW(ExtendedLengthPath(path).c_str(), GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file != INVALID_HANDLE_VALUE) {
-    CloseHandle(file);
-    return SaveProblem::None;
+std::wstring SystemErrorText(SystemError error) {
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message = length ? std::wstring(text, length) : std::wstring();
+  if (text) LocalFree(text);
+  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r')) {
+    message.pop_back();
   }
-  failure.systemError = GetLastError();
-  failure.reason = SystemMessageOf(failure.systemError);
-  return SaveProblem::System;
-}
-
-SaveProblem ReplaceFileContents(const std::wstring& path, const std::wstring& backup,
-                                std::string_view bytes, SaveFailure& failure) {
-  const auto systemFault = [&](const std::wstring& file, DWORD error,
-                               SaveProblem problem = SaveProblem::System) {
-    failure.file = file;
-    failure.systemError = error;
-    failure.reason = SystemMessageOf(error);
-    return problem;
-  };
-  failure.file = path;
-  bool exists = false;
-  if (const SaveProblem problem = OldFileProblem(path, exists); problem != SaveProblem::None) {
-    return problem;
-  }
-  RemoveStaleTemporaries(path);
-
-  // A folder that takes no new file (Program Files, say) is a matter of
-  // rights; later refusals (the file held open by another program) are not.
-  // Only a file that refuses to be replaced is named; the settings file else.
-  FailedStage stage = FailedStage::NewFile;
-  const auto fault = [&](const std::wstring& target, DWORD error) {
-    const bool rights = stage == FailedStage::NewFile && error == ERROR_ACCESS_DENIED;
-    return systemFault(stage == FailedStage::Replacing ? target : path, error,
-                       rights ? SaveProblem::AccessDenied : SaveProblem::System);
-  };
-  if (exists && !backup.empty()) {
-    std::string old;
-    if (const DWORD error = ReadWhole(path, old)) return systemFault(path, error);
-    if (const DWORD error = WriteInPlace(path, backup, old, stage)) {
-      return fault(backup, error);
-    }
-  }
-  if (const DWORD error = WriteInPlace(path, path, bytes, stage)) return fault(path, error);
-  return SaveProblem::None;
+  return message;
 }

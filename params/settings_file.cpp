@@ -32,7 +32,7 @@ void LoadSettings(HardwareParams& params) {
 
 bool LoadSettingsFrom(const std::wstring& path, HardwareParams& params) {
   InputFile file;
-  if (!file.Open(path)) return false;
+  if (file.Open(path) != 0) return false;
   // Lines are split on the raw bytes: in the multibyte encodings a locale can
   // have, a byte 0x0A is always a line feed. Each line is decoded on its own, so
   // one bad byte sequence cannot spill into the lines after it.
@@ -74,7 +74,7 @@ SaveResult SaveSettingsTo(const std::wstring& path, const HardwareParams& params
     return result;
   }
   SaveFailure failure;
-  result.problem = ReplaceFileContents(path, BackupPath(path),
+  result.problem = ReplaceFileContents(SystemFiles(), path, BackupPath(path),
                                        EncodeLocaleText(FormatSettingsText(params)), failure);
   if (result.problem != SaveProblem::None) {
     result.path = failure.file;

@@ -18,7 +18,7 @@ awk '
   function retval(line) { return match(line, /retval=[0-9a-f]+/) ? substr(line, RSTART + 7, RLENGTH - 7) : "" }
   /:Call KERNEL32\.CreateFileW\(/ { creating = quoted($0); next }
   /:Ret  KERNEL32\.CreateFileW\(\)/ {
-    if (creating ~ /\.tmp"$/) { handle[creating] = retval($0); flushed[creating] = 0 }
+    if (creating ~ /\.tmp"$/ && retval($0) !~ /^f+$/) { handle[creating] = retval($0); flushed[creating] = 0 }
     creating = ""; next
   }
   /:Call KERNEL32\.FlushFileBuffers\(/ { flushing = argument($0); next }

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The operating-system seam under the settings file: each primitive is one
+// call to the system, so that what is built on them (the save, above all) is
+// written once and can be tried with any one of them failing.
+
+// The system's own error number (Win32 or errno); 0 is success.
+using SystemError = std::uint32_t;
+
+// What the code above the seam needs to know of an error.
+enum class ErrorKind {
+  Other,
+  NotFound,      // no such file or folder
+  Exists,        // a new file's name is taken
+  AccessDenied,  // refused for lack of rights, or (Windows) a file in use
+  Busy,          // another program holds the file (sharing or lock violation)
+};
+
+// What is at a path.
+struct PathFacts {
+  bool exists = false;
+  bool folder = false;
+  // The read-only attribute (Windows) or no write permission for this user.
+  bool readOnly = false;
+  // Permission bits a new file in its place should get (POSIX; 0 elsewhere).
+  std::uint32_t mode = 0;
+};
+
+class FileSystem {
+ public:
+  using Handle = std::intptr_t;
+
+  virtual ~FileSystem() = default;
+
+  // Nothing there is not an error: `facts.exists` says so.
+  virtual SystemError Look(const std::wstring& path, PathFacts& facts) = 0;
+  // Shared with other readers and writers.
+  virtual SystemError OpenRead(const std::wstring& path, Handle& file) = 0;
+  // `count` 0 at the end of the file.
+  virtual SystemError Read(Handle file, char* buffer, std::size_t size, std::size_t& count) = 0;
+  // A file that must not exist yet, for writing by us alone; `mode` as PathFacts.
+  virtual SystemError CreateNew(const std::wstring& path, std::uint32_t mode, Handle& file) = 0;
+  virtual SystemError Write(Handle file, const char* bytes, std::size_t size,
+                            std::size_t& written) = 0;
+  // Forces what was written to the disk.
+  virtual SystemError Flush(Handle file) = 0;
+  virtual SystemError Close(Handle file) = 0;
+  // Puts `from` in the place of `to` in one step, replacing it, and makes that
+  // durable.
+  virtual SystemError Move(const std::wstring& from, const std::wstring& to) = 0;
+  virtual SystemError Remove(const std::wstring& path) = 0;
+  // The names of the files (not folders) in `folder` (ending in its separator)
+  // that begin with `prefix`.
+  virtual SystemError List(const std::wstring& folder, const std::wstring& prefix,
+                           std::vector<std::wstring>& names) = 0;
+
+  virtual ErrorKind KindOf(SystemError error) const = 0;
+  virtual std::uint64_t ProcessNumber() const = 0;
+  virtual void Wait(int milliseconds) = 0;
+};
+
+// The running system's files.
+FileSystem& SystemFiles();
+
+// Directory of the running executable, ending in its separator; empty if the
+// system does not say.
+std::wstring ExecutableDirectory();
+
+// The system's text for one of its error numbers, in the user's language.
+std::wstring SystemErrorText(SystemError error);
