@@ -6,20 +6,24 @@
 
 namespace {
 
+// The ideographic space (U+3000) is what a Chinese input method types for one.
 std::wstring_view TrimBlanks(std::wstring_view text) {
-  const auto blank = [](wchar_t c) { return c == L' ' || c == L'\t'; };
+  const auto blank = [](wchar_t c) { return c == L' ' || c == L'\t' || c == L'\u3000'; };
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);
   while (!text.empty() && blank(text.back())) text.remove_suffix(1);
   return text;
 }
 
-// Full-width digits, "．", "－", "＋", "ｅ" and "Ｅ" as ASCII; other characters as
+// Full-width digits, "．", "－", "＋", "ｅ" and "Ｅ" as ASCII, and "。", which the
+// "." key types in Chinese punctuation mode, as the point; other characters as
 // they are, so that the rules below judge them.
 std::wstring Halfwidth(std::wstring_view text) {
   std::wstring ascii(text);
   for (wchar_t& c : ascii) {
-    if ((c >= L'\uFF10' && c <= L'\uFF19') || c == L'\uFF0E' || c == L'\uFF0D' || c == L'\uFF0B' ||
-        c == L'\uFF45' || c == L'\uFF25') {
+    if (c == L'\u3002') {
+      c = L'.';
+    } else if ((c >= L'\uFF10' && c <= L'\uFF19') || c == L'\uFF0E' || c == L'\uFF0D' ||
+               c == L'\uFF0B' || c == L'\uFF45' || c == L'\uFF25') {
       c = static_cast<wchar_t>(c - 0xFEE0);
     }
   }

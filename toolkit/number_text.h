@@ -7,16 +7,18 @@
 
 // How the dialog fields show and accept numbers. Portable: no window here.
 // A number may be typed in full-width forms (as Chinese input methods give
-// them): digits, "．", "－", "＋", "ｅ" and "Ｅ" read as their ASCII selves.
+// them): digits, "．", "－", "＋", "ｅ" and "Ｅ" read as their ASCII selves, "。"
+// (the "." key in Chinese punctuation mode) as the point, and the ideographic
+// space as a blank.
 
 // The shortest text that reads back as exactly the same double.
 std::wstring FormatFieldDouble(double value);
 
-// The whole text, give or take surrounding spaces and tabs, must be one decimal
+// The whole text, give or take surrounding blanks, must be one decimal
 // number with "." as the point and an optional exponent, and finite.
 std::optional<double> ParseFieldDouble(std::wstring_view text);
 
-// The whole text, give or take surrounding spaces and tabs, must be a decimal
+// The whole text, give or take surrounding blanks, must be a decimal
 // integer that fits 32 bits.
 std::optional<std::int32_t> ParseFieldInt32(std::wstring_view text);
 

@@ -4,17 +4,12 @@
 #include <vector>
 
 #include "message_text.h"
+#include "ui_language.h"
 
 namespace {
 
-constexpr LANGID kChinese = MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED);
-constexpr LANGID kEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
-
-// Chosen here rather than by LoadStringW, whose pick follows the thread's
-// language and may land on a table without the string.
-LANGID UiLanguage() {
-  return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_CHINESE ? kChinese : kEnglish;
-}
+// For a user whose language the program does not speak.
+constexpr LANGID kFallback = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
 
 // A string table block holds 16 strings, each a length and that many
 // characters; an absent string has length 0.
@@ -35,10 +30,16 @@ BOOL CALLBACK AddLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR lan
   return TRUE;
 }
 
-// The languages to try for a resource, best first.
+// The languages to try for a resource, best first: the user's choice among
+// those the program has it in, then the fallback, then the rest. Chosen here
+// rather than by LoadStringW, whose pick follows the thread's language and may
+// land on a table without the string.
 std::vector<LANGID> LanguagesFor(HMODULE module, LPCWSTR type, LPCWSTR name) {
-  std::vector<LANGID> languages = {UiLanguage(), kEnglish};
-  EnumResourceLanguagesW(module, type, name, AddLanguage, reinterpret_cast<LONG_PTR>(&languages));
+  std::vector<LANGID> available;
+  EnumResourceLanguagesW(module, type, name, AddLanguage, reinterpret_cast<LONG_PTR>(&available));
+  std::vector<LANGID> languages = {
+      ChooseUiLanguage(GetUserDefaultUILanguage(), available, kFallback), kFallback};
+  languages.insert(languages.end(), available.begin(), available.end());
   return languages;
 }
 

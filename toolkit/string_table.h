@@ -6,10 +6,10 @@
 #include <string>
 #include <string_view>
 
-// The program's own texts, from the string tables in its resources: Simplified
-// Chinese when the user's UI language is Chinese, English for every other one.
-// A string missing there comes in English, else in any language the program
-// has, else as its id: never empty.
+// The program's own texts, from the string tables in its resources: the table
+// of the user's UI language, else one of the same primary language, else
+// English. A string missing there comes in English, else in any language the
+// program has, else as its id: never empty.
 std::wstring LoadResourceString(UINT id);
 
 // A resource of the program in the same choice of language: the user's, else

@@ -51,7 +51,11 @@ TEST(FieldNumbers, DoubleFieldAcceptsOnlyWholeFiniteNumbers) {
       {L"\uFF11\uFF25\uFF0D\uFF13", 0.001},
       {L"1\uFF10.\uFF15", 10.5},
       {L" \uFF19\uFF19\t", 99.0},
-      {L"\u3000\uFF15", std::nullopt},        // ideographic space is no blank
+      {L"\u3000\uFF15\u3000", 5.0},          // ideographic spaces around it
+      {L"0\u30020069851349", 0.0069851349},  // "。" for the point
+      {L"\uFF15\u3000\uFF15", std::nullopt},
+      {L"1\u3002\u30025", std::nullopt},
+      {L"\uFF11\u3001\uFF15", std::nullopt},  // ideographic comma
       {L"\uFF11\uFF0C\uFF15", std::nullopt},  // full-width comma
       {L"\uFF11\uFF4D", std::nullopt},        // full-width "m"
       {L"\uFF11\uFF45\uFF19\uFF19\uFF19", std::nullopt},
@@ -87,6 +91,7 @@ TEST(FieldNumbers, IntegerFieldAcceptsOnly32BitIntegers) {
       {L"\uFF12\uFF11\uFF14\uFF17\uFF14\uFF18\uFF13\uFF16\uFF14\uFF18", std::nullopt},
       {L"\uFF13\uFF0E\uFF15", std::nullopt},
       {L"\uFF13\uFF45\uFF11", std::nullopt},
+      {L"\u3000\uFF13\uFF10\u3000", 30},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ParseFieldInt32(c.text), c.value) << testing::PrintToString(std::wstring(c.text));
@@ -107,7 +112,8 @@ TEST(FieldNumbers, RefusedTextsAreToldApart) {
       {L"12.5mm", false, NumberFault::NotANumber},
       {L"abc", true, NumberFault::NotANumber},
       {L"1e", false, NumberFault::NotANumber},
-      {L"\u3000", false, NumberFault::NotANumber},
+      {L"\u3000", false, NumberFault::Empty},
+      {L"\uFF13\u3002\uFF10", true, NumberFault::NotWhole},
       {L"inf", false, NumberFault::NotANumber},
       {L"1e999", false, NumberFault::OutOfRange},
       {L"-1e999", false, NumberFault::OutOfRange},
