@@ -69,6 +69,10 @@ std::wstring SaveFailureReason(const SaveResult& result) {
       return FormatResourceString(IDS_REASON_ACCESS_DENIED, {systemReason});
     case SaveProblem::ReadOnlyFile:
       return LoadResourceString(IDS_REASON_READ_ONLY);
+    case SaveProblem::ReadOnlyBackup:
+      return LoadResourceString(IDS_REASON_BACKUP_READ_ONLY);
+    case SaveProblem::NothingWritten:
+      return LoadResourceString(IDS_REASON_NOTHING_WRITTEN);
     case SaveProblem::FolderInTheWay:
       return LoadResourceString(IDS_REASON_FOLDER_IN_THE_WAY);
     case SaveProblem::LineBreakInResetOrder:
@@ -105,7 +109,7 @@ std::wstring SettingsFileState(const std::wstring& path) {
   SaveResult check;
   bool exists = false;
   SaveFailure failure;
-  check.problem = CheckReplaceable(path, exists, failure);
+  check.problem = CheckReplaceable(SystemFiles(), path, BackupPath(path), exists, failure);
   if (!exists) return LoadResourceString(IDS_ABOUT_NOT_FOUND);
   if (check.problem == SaveProblem::None) return LoadResourceString(IDS_ABOUT_WRITABLE);
   check.reason = failure.reason;
@@ -172,6 +176,9 @@ bool CK7HWDlg::OnInitDialog() {
   Dialog::OnInitDialog();
   SendMessageW(GetSafeHwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
   SendMessageW(GetSafeHwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+  // A window that never asked for its own copy is shown Windows' shared system
+  // menu, which no program may change: take the copy before it can be shown.
+  m_systemMenu = GetSystemMenu(GetSafeHwnd(), FALSE);
   LoadSettings(m_params);
   UpdateData(false);
   ApplyModeEnabling(m_params.nPrintMode);
@@ -291,21 +298,37 @@ void CK7HWDlg::ShowParams(const HardwareParams& params) {
 
 // The commands join the system menu when it first opens rather than at start-up,
 // which they would only slow down.
-INT_PTR CK7HWDlg::OnInitMenuPopup(WPARAM wParam, LPARAM lParam) {
-  if (!HIWORD(lParam)) return FALSE;
-  const auto menu = reinterpret_cast<HMENU>(wParam);
-  if (GetMenuState(menu, IDM_CALCULATOR, MF_BYCOMMAND) == static_cast<UINT>(-1)) {
-    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    for (const auto& [id, text] : {std::pair{IDM_CALCULATOR, IDS_MENU_CALCULATOR},
-                                   {IDM_RESTORE_DEFAULTS, IDS_MENU_RESTORE_DEFAULTS},
-                                   {IDM_UNDO_SAVE, IDS_MENU_UNDO_SAVE},
-                                   {IDM_ABOUT, IDS_MENU_ABOUT}}) {
-      AppendMenuW(menu, MF_STRING, id, LoadResourceString(text).c_str());
+INT_PTR CK7HWDlg::OnInitMenuPopup(WPARAM, LPARAM lParam) {
+  if (!HIWORD(lParam) || !m_systemMenu) return FALSE;
+  if (!m_commandsAppended) m_commandsAppended = AppendCommands();
+  if (!m_commandsAppended) return FALSE;
+  const bool backup = IsFile(BackupPath(SettingsPath()));
+  // -1: the item is gone (the menu was made anew); append them all again next time.
+  if (EnableMenuItem(m_systemMenu, IDM_UNDO_SAVE,
+                     MF_BYCOMMAND | (backup ? MF_ENABLED : MF_GRAYED)) == -1) {
+    m_commandsAppended = false;
+  }
+  return FALSE;
+}
+
+bool CK7HWDlg::AppendCommands() {
+  const int before = GetMenuItemCount(m_systemMenu);
+  if (before < 0) return false;
+  bool appended = AppendMenuW(m_systemMenu, MF_SEPARATOR, 0, nullptr);
+  for (const auto& [id, text] : {std::pair{IDM_CALCULATOR, IDS_MENU_CALCULATOR},
+                                 {IDM_RESTORE_DEFAULTS, IDS_MENU_RESTORE_DEFAULTS},
+                                 {IDM_UNDO_SAVE, IDS_MENU_UNDO_SAVE},
+                                 {IDM_ABOUT, IDS_MENU_ABOUT}}) {
+    appended =
+        appended && AppendMenuW(m_systemMenu, MF_STRING, id, LoadResourceString(text).c_str());
+  }
+  if (!appended) {
+    // Half a list would be worse than none: take back what was appended.
+    for (int count = GetMenuItemCount(m_systemMenu); count > before; --count) {
+      if (!DeleteMenu(m_systemMenu, count - 1, MF_BYPOSITION)) break;
     }
   }
-  const bool backup = IsFile(BackupPath(SettingsPath()));
-  EnableMenuItem(menu, IDM_UNDO_SAVE, MF_BYCOMMAND | (backup ? MF_ENABLED : MF_GRAYED));
-  return FALSE;
+  return appended;
 }
 
 void CK7HWDlg::OnCalculator(UINT, int, HWND) {

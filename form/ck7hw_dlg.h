@@ -49,6 +49,9 @@ class CK7HWDlg : public Dialog {
   // The system menu's own commands. They change only the form: nothing is
   // written before OK.
   INT_PTR OnInitMenuPopup(WPARAM, LPARAM);
+  // Appends the commands to the form's system menu; false, with nothing
+  // appended, when the menu refuses one.
+  bool AppendCommands();
   void OnCalculator(UINT code, int id, HWND control);
   void OnRestoreDefaults(UINT code, int id, HWND control);
   void OnUndoSave(UINT code, int id, HWND control);
@@ -57,6 +60,9 @@ class CK7HWDlg : public Dialog {
   void ShowParams(const HardwareParams& params);
 
   HICON m_hIcon;
+  // The form's own copy of its system menu, the one Windows lets us change.
+  HMENU m_systemMenu = nullptr;
+  bool m_commandsAppended = false;
   HardwareParams m_params;
   // The fields whose use depends on the marking mode.
   Control m_stepY;
