@@ -1,7 +1,11 @@
 // The commands of the form's system menu: the calculator, restore defaults,
 // undo last save and about. None of them writes printer.ini; the form's OK
 // saves what they put into it.
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
 #include <cwctype>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -483,6 +487,192 @@ TEST(UndoLastSave, MenuItemIsGreyedWithoutBackup) {
     program.PostClick(IDCANCEL);
     EXPECT_TRUE(program.WaitForExit());
   }
+}
+
+// ---------------------------------------------------------------- the menu
+
+// One call in Wine's relay trace: its arguments as written, and what the next
+// return of the same function gave.
+struct TracedCall {
+  std::string function;
+  std::vector<std::string> args;
+  std::string retval;
+};
+
+std::vector<TracedCall> TracedCalls(const std::wstring& log) {
+  std::string text;
+  const HANDLE file = CreateFileW(log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+  char chunk[4096];
+  DWORD got = 0;
+  while (file != INVALID_HANDLE_VALUE && ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got)
+    text.append(chunk, got);
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  std::vector<TracedCall> calls;
+  for (std::size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) {
+    const std::string line = text.substr(at, end - at);
+    if (const auto call = line.find(":Call "); call != std::string::npos) {
+      const auto open = line.find('(', call), close = line.rfind(") ret=");
+      if (open == std::string::npos || close == std::string::npos) continue;
+      TracedCall traced{line.substr(call + 6, open - call - 6), {}, {}};
+      bool quoted = false;
+      std::string arg;
+      for (std::size_t i = open + 1; i < close; ++i) {
+        if (line[i] == '\\' && quoted) {
+          arg += line.substr(i++, 2);
+        } else if (line[i] == ',' && !quoted) {
+          traced.args.push_back(arg);
+          arg.clear();
+        } else {
+          quoted ^= line[i] == '"';
+          arg += line[i];
+        }
+      }
+      traced.args.push_back(arg);
+      calls.push_back(traced);
+    } else if (const auto ret = line.find(":Ret  "); ret != std::string::npos) {
+      const auto name_end = line.find('(', ret), value = line.find("retval=");
+      for (auto it = calls.rbegin(); it != calls.rend() && value != std::string::npos; ++it) {
+        if (it->function != line.substr(ret + 6, name_end - ret - 6) || !it->retval.empty())
+          continue;
+        it->retval = line.substr(value + 7, line.find(' ', value) - value - 7);
+        break;
+      }
+    } else if (const auto insert = line.find(":trace:menu:InsertMenuW ");
+               insert != std::string::npos) {
+      // "hMenu H, pos P, flags F, id I, str L"..."": the text the relay does not show.
+      TracedCall traced{"InsertMenuW", {}, {}};
+      for (const char* key : {"hMenu ", ", flags ", ", id ", ", str "}) {
+        const auto found = line.find(key, insert);
+        const auto from = found == std::string::npos ? line.size() : found + std::strlen(key);
+        traced.args.push_back(line.substr(from, std::strcmp(key, ", str ") == 0
+                                                    ? std::string::npos
+                                                    : line.find(',', from) - from));
+      }
+      calls.push_back(traced);
+    }
+  }
+  return calls;
+}
+
+std::uint64_t Number(const std::string& hex) {
+  return std::strtoull(hex.c_str(), nullptr, 16);
+}
+
+// A string argument as Wine writes it: L"...", with \\, \" and \n escaped and
+// anything else outside printable ASCII as four hex digits.
+std::wstring StringArgument(const std::string& arg) {
+  const auto start = arg.find("L\""), end = arg.rfind('"');
+  if (start == std::string::npos || end <= start + 1) return L"(no string: " + Widen(arg) + L")";
+  std::wstring text;
+  for (std::size_t i = start + 2; i < end; ++i) {
+    if (arg[i] != '\\') {
+      text += static_cast<wchar_t>(arg[i]);
+    } else if (std::isxdigit(static_cast<unsigned char>(arg[i + 1]))) {
+      text += static_cast<wchar_t>(Number(arg.substr(i + 1, 4)));
+      i += 4;
+    } else {
+      const char c = arg[++i];
+      text += c == 'n' ? L'\n' : c == 'r' ? L'\r' : c == 't' ? L'\t' : static_cast<wchar_t>(c);
+    }
+  }
+  return text;
+}
+
+void OpenAndCloseSystemMenu(Program& program) {
+  program.PostToForm(WM_SYSCOMMAND, SC_KEYMENU, L' ');
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  for (int i = 0; i < 2; ++i) {
+    program.PressKey(VK_ESCAPE);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+}
+
+// Windows shows a window that never asked for its own system menu the shared
+// one, which it refuses to change; Wine gives every window its own. So the
+// trace must show the commands going into the menu GetSystemMenu(form, FALSE)
+// gave, each with its text, in order, undo greyed without a backup; and each
+// text, chosen, must do what it says.
+TEST(SystemMenu, CommandsInTheFormsOwnCopyDoWhatTheySay) {
+  const Language language = ProgramLanguage();
+  Sandbox sandbox;
+  sandbox.WriteIni(kEditedIni);
+  const std::wstring bak = sandbox.IniPath() + L".bak";
+  Program program(sandbox, Program::Start::kRelayTraced);
+  ASSERT_TRUE(program.WaitForForm());
+  OpenAndCloseSystemMenu(program);
+  WriteFileBytes(bak, "fAreaX = 321\r\n");
+  OpenAndCloseSystemMenu(program);
+  const std::vector<TracedCall> calls = TracedCalls(sandbox.Dir() + L"relay.log");
+
+  std::uint64_t copy = 0;
+  std::vector<std::pair<std::uint64_t, std::wstring>> items;  // id, text; 0 a separator
+  std::vector<std::string> undo_states;
+  std::size_t appended = 0;
+  for (const TracedCall& call : calls) {
+    if (call.function == "user32.GetSystemMenu" && call.args.size() == 2 &&
+        Number(call.args[0]) == reinterpret_cast<std::uintptr_t>(program.Form())) {
+      EXPECT_EQ(Number(call.args[1]), 0u) << "GetSystemMenu(form, TRUE) gives no copy";
+      if (!copy) copy = Number(call.retval);
+    } else if (call.function == "user32.AppendMenuW" && call.args.size() == 4) {
+      EXPECT_EQ(Number(call.args[0]), copy) << "appended to a menu not the form's own copy";
+      ++appended;
+    } else if (call.function == "InsertMenuW" && copy && Number(call.args[0]) == copy) {
+      const bool separator = Number(call.args[1]) & MF_SEPARATOR;
+      items.emplace_back(Number(call.args[2]), separator ? L"" : StringArgument(call.args[3]));
+    } else if (call.function == "user32.EnableMenuItem" && call.args.size() == 3) {
+      EXPECT_EQ(Number(call.args[0]), copy);
+      EXPECT_EQ(Number(call.args[1]), std::uint64_t{IDM_UNDO_SAVE});
+      undo_states.push_back(Number(call.args[2]) & MF_GRAYED ? "greyed" : "enabled");
+    }
+  }
+  ASSERT_NE(copy, 0u) << "no GetSystemMenu(form, FALSE) in the trace";
+  EXPECT_EQ(undo_states, (std::vector<std::string>{"greyed", "enabled"}));
+
+  HWND calculator = nullptr;
+  const struct {
+    const Said& text;
+    std::function<::testing::AssertionResult()> done;
+  } commands[] = {
+      {kMenuCalculator,
+       [&] {
+         auto shown = program.WaitForDialog(IDC_GEAR_DIAMETER, calculator);
+         if (shown) program.PostClickItem(calculator, IDCANCEL);
+         return shown ? Eventually([&] { return std::to_wstring(IsWindow(calculator)); }, L"0")
+                      : shown;
+       }},
+      {kMenuRestoreDefaults,
+       [&] {
+         return Eventually([&] { return FormState(program); },
+                           StateOf(kDefaultsShown, L"2060", kRowFlat));
+       }},
+      {kMenuUndoSave,
+       [&] {
+         return Eventually([&] { return FormState(program); },
+                           StateOf(DefaultsWith({{IDC_AREA_X, L"321"}}), L"2060", kRowFlat));
+       }},
+      {kMenuAbout,
+       [&] {
+         MessageBoxInfo box;
+         auto shown = program.WaitForMessageBox(box);
+         if (shown && box.caption != kAboutCaption.In(language))
+           shown = ::testing::AssertionFailure() << "caption " << Narrow(box.caption);
+         if (box.hwnd) program.DismissMessageBox(box);
+         return shown;
+       }},
+  };
+  ASSERT_EQ(appended, std::size(commands) + 1) << "a separator and the commands";
+  ASSERT_EQ(items.size(), appended) << "the trace of each appended item";
+  EXPECT_EQ(items[0].first, 0u) << "the separator first";
+  for (std::size_t i = 0; i < std::size(commands); ++i) {
+    const auto& [id, text] = items[i + 1];
+    SCOPED_TRACE("item " + std::to_string(i + 1) + ": " + Narrow(text));
+    EXPECT_EQ(Narrow(text), Narrow(commands[i].text.In(language)));
+    program.PostToForm(WM_SYSCOMMAND, static_cast<WPARAM>(id), 0);
+    EXPECT_TRUE(commands[i].done());
+  }
+  program.PostClick(IDCANCEL);
+  EXPECT_TRUE(program.WaitForExit());
 }
 
 // ---------------------------------------------------------------- about

@@ -172,6 +172,12 @@ inline const Said kReadOnlyReason = {
 inline const Said kFolderInTheWayReason = {
     L"A folder of that name is in the way. Rename or move the folder, then try again.",
     L"已有一个同名的文件夹。请将该文件夹重命名或移走，然后重试。"};
+inline const Said kBackupReadOnlyReason = {
+    L"The backup of the previous settings (printer.ini.bak) is read-only, and saving would "
+    L"replace it. To save, clear \"Read-only\" in its Properties, or move it to another folder "
+    L"to keep it.",
+    L"上一次设置的备份（printer.ini.bak）是只读的，而保存会替换它。要保存，请在它的“属性”中取消勾选"
+    L"“只读”，或将它移到其他文件夹以便保留。"};
 inline const Said kLineBreakReason = {
     L"The reset order (复位顺序) contains a line break, which the file cannot hold. Remove the "
     L"line break, then try again.",
@@ -254,7 +260,14 @@ inline const Said kNoResult = {
     L"{1} on.",
     L"算不出可用的结果：结果不是有限的数，或保留小数点后10位时为零。请从“{1}”起检查各项。"};
 
-inline const Said kUndoCaption = {L"Undo last save", L"撤销上次保存"};
+// The commands the form adds to its system menu, in their order.
+inline const Said kMenuCalculator = {L"Step and swivel calculator\u2026",
+                                     L"步长与旋转系数计算\u2026"};
+inline const Said kMenuRestoreDefaults = {L"Restore defaults", L"恢复默认值"};
+inline const Said kMenuUndoSave = {L"Undo last save", L"撤销上次保存"};
+inline const Said kMenuAbout = {L"About V7ER\u2026", L"关于 V7ER\u2026"};
+
+inline const Said kUndoCaption = kMenuUndoSave;
 inline const Said kNoBackup = {
     L"There is no save to undo: the file kept by the last save is not there:\n{1}",
     L"没有可撤销的保存：找不到上次保存前的文件\n{1}"};

@@ -235,8 +235,8 @@ std::vector<std::wstring> Sandbox::FileNames() const {
 
 Program::Program(const Sandbox& sandbox, Start start) {
   if (!sandbox.Ready()) return;
-  if (start == Start::kFromUnixShell) {
-    StartFromUnixShell(sandbox);
+  if (start == Start::kFromUnixShell || start == Start::kRelayTraced) {
+    StartFromUnixShell(sandbox, start == Start::kRelayTraced);
   } else {
     StartDirectly(sandbox, start == Start::kSuspended);
   }
@@ -304,17 +304,25 @@ std::wstring WineLoader() {
   return loader;
 }
 
-void Program::StartFromUnixShell(const Sandbox& sandbox) {
+void Program::StartFromUnixShell(const Sandbox& sandbox, bool relay_traced) {
   const std::string dir = UnixPathOf(IoPath(sandbox.Dir()));
   if (dir.empty() || dir.find('\'') != std::string::npos) {
     ADD_FAILURE() << "no Unix path to quote for " << Narrow(sandbox.Dir()) << " (not under Wine?)";
     return;
   }
   const std::vector<DWORD> before = ProcessesNamed(L"V7ER.exe");
-  // The output goes nowhere: a Wine process holding the test's output pipe
-  // would keep CTest waiting.
-  std::wstring command_line = L"/bin/sh -c \"cd '" + Widen(dir) + L"' && exec '" + WineLoader() +
-                              L"' ./V7ER.exe </dev/null >/dev/null 2>&1\"";
+  if (relay_traced &&
+      RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\Debug", L"RelayInclude", REG_SZ,
+                      kRelayInclude, sizeof kRelayInclude) != ERROR_SUCCESS) {
+    ADD_FAILURE() << "cannot set Wine's RelayInclude";
+    return;
+  }
+  // The output goes nowhere (but the trace): a Wine process holding the test's
+  // output pipe would keep CTest waiting.
+  std::wstring command_line = L"/bin/sh -c \"cd '" + Widen(dir) + L"' && " +
+                              (relay_traced ? L"WINEDEBUG=-all,+relay,+menu " : L"") + L"exec '" +
+                              WineLoader() + L"' ./V7ER.exe </dev/null >/dev/null " +
+                              (relay_traced ? L"2>relay.log" : L"2>&1") + L"\"";
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};

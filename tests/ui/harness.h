@@ -30,6 +30,13 @@ std::wstring WindowsPath(std::string_view path);
 // command; "wine" if Wine does not say.
 std::wstring WineLoader();
 
+// The calls a relay trace shows (Wine's RelayInclude; the whole trace of a
+// start-up is a hundred megabytes). tests/unit/flush-before-replace.sh sets the
+// same list: the registry value is one for every process of the prefix.
+inline constexpr wchar_t kRelayInclude[] =
+    L"KERNEL32.CreateFileW;KERNEL32.FlushFileBuffers;KERNEL32.MoveFileExW;"
+    L"user32.GetSystemMenu;user32.AppendMenuW;user32.EnableMenuItem;user32.DeleteMenu";
+
 // The built program, as a Windows path.
 std::wstring ProgramUnderTest();
 
@@ -108,6 +115,10 @@ class Program {
     // Wine's CreateProcessW refuses an .exe path longer than MAX_PATH, the
     // Unix loader does not. The process is then found by its image name.
     kFromUnixShell,
+    // The same, with Wine's relay trace of the calls in kRelayInclude and its
+    // menu trace (which gives the texts of menu items) written to relay.log in
+    // the sandbox directory.
+    kRelayTraced,
   };
 
   explicit Program(const Sandbox& sandbox, Start start = Start::kNow);
@@ -179,7 +190,7 @@ class Program {
  private:
   std::vector<HWND> TopLevelWindows() const;
   void StartDirectly(const Sandbox& sandbox, bool suspended);
-  void StartFromUnixShell(const Sandbox& sandbox);
+  void StartFromUnixShell(const Sandbox& sandbox, bool relay_traced);
 
   HANDLE process_ = nullptr;
   HANDLE suspended_thread_ = nullptr;

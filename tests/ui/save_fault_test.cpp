@@ -8,6 +8,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "form_facts.h"
 
@@ -78,6 +80,7 @@ struct Fault {
   DWORD error;              // whose text the message must give as the reason
   bool rights;              // the message says how to get the right to write there
   Hold (*hold)(const Sandbox&);
+  bool about_refused = false;  // About says so before OK
 };
 
 void PrintTo(const Fault& fault, std::ostream* os) {
@@ -111,6 +114,18 @@ TEST_P(SaveFault, OldFileAndEditsKept) {
   ASSERT_TRUE(program.WaitForForm());
   Hold hold = fault.hold(sandbox);
   ASSERT_FALSE(HasFailure());
+  const Language language = ProgramLanguage();
+  const std::wstring reason = SystemMessage(fault.error);
+  if (fault.about_refused) {
+    program.PostToForm(WM_SYSCOMMAND, IDM_ABOUT, 0);
+    MessageBoxInfo about;
+    ASSERT_TRUE(program.WaitForMessageBox(about));
+    EXPECT_EQ(Narrow(Lower(about.text)),
+              Narrow(Lower(kAbout.In(language, L"1.0.0", sandbox.IniPath()) + L"\n" +
+                           kAboutNotWritable.In(language, kRightsReason.In(language, reason)))));
+    ASSERT_TRUE(program.DismissMessageBox(about));
+    EXPECT_EQ(sandbox.FileNames(), names_before) << "About left a file behind";
+  }
 
   program.SetText(IDC_AREA_X, L"123.5");
   program.SetText(IDC_RESET_ORDER, L"z,xy");
@@ -123,8 +138,6 @@ TEST_P(SaveFault, OldFileAndEditsKept) {
   EXPECT_EQ(box.owner, program.Form());
   EXPECT_EQ(Narrow(MessageBoxIconKind(box.hwnd)), "error");
   // The system's reason in the user's language, which the test shares.
-  const Language language = ProgramLanguage();
-  const std::wstring reason = SystemMessage(fault.error);
   ASSERT_FALSE(reason.empty());
   const std::wstring expected = kSaveFailed.In(
       language, sandbox.IniPath(), fault.rights ? kRightsReason.In(language, reason) : reason);
@@ -149,10 +162,56 @@ TEST_P(SaveFault, OldFileAndEditsKept) {
   EXPECT_EQ(sandbox.FileNames(), names_before);
 }
 
+// A program that holds printer.ini without sharing (a virus scanner, a backup
+// or sync tool) and lets go soon is waited for; one that holds on gets the
+// message after about a second, with both files as they were.
+TEST(HeldFile, WaitedForAboutASecond) {
+  const struct {
+    const char* name;
+    int held_ms;  // after OK; -1 for the whole case
+  } holders[] = {{"lets go after 300 ms", 300}, {"holds on", -1}};
+  for (const auto& holder : holders) {
+    SCOPED_TRACE(holder.name);
+    Sandbox sandbox;
+    sandbox.WriteIni(kDefaultIni);
+    const std::wstring bak = sandbox.IniPath() + L".bak";
+    CloseHandle(CreateFileW(bak.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    const FileState before = sandbox.Ini();
+    const auto names_before = sandbox.FileNames();
+    Program program(sandbox);
+    ASSERT_TRUE(program.WaitForForm());
+    Hold hold = HeldOpen(sandbox);
+    ASSERT_TRUE(hold);
+    program.SetText(IDC_AREA_X, L"123.5");
+    const auto ok = std::chrono::steady_clock::now();
+    program.PostClick(IDOK);
+    if (holder.held_ms >= 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(holder.held_ms));
+      hold.reset();
+      EXPECT_TRUE(program.WaitForExit()) << "no save after the holder let go";
+      EXPECT_EQ(sandbox.IniBytes().substr(0, 17), "fAreaX = 123.5\r\nf");
+      EXPECT_EQ(sandbox.BackupBytes(), kDefaultIni);
+      continue;
+    }
+    MessageBoxInfo box;
+    ASSERT_TRUE(program.WaitForMessageBox(box));
+    const auto waited = std::chrono::steady_clock::now() - ok;
+    EXPECT_GT(waited, std::chrono::milliseconds(900)) << "gave up without waiting";
+    EXPECT_LT(waited, std::chrono::milliseconds(2500)) << "kept the user waiting";
+    ASSERT_TRUE(program.DismissMessageBox(box));
+    hold.reset();
+    EXPECT_EQ(sandbox.Ini(), before);
+    EXPECT_EQ(sandbox.BackupBytes(), "");
+    EXPECT_EQ(sandbox.FileNames(), names_before);
+    program.PostClick(IDCANCEL);
+    EXPECT_TRUE(program.WaitForExit());
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Faults, SaveFault,
     ::testing::Values(Fault{"FolderRefusesNewFiles", L"read-only-folder", ERROR_ACCESS_DENIED, true,
-                            RefusesNewFiles},
+                            RefusesNewFiles, true},
                       // More rights would not help here: no hint about them. The
                       // save stops at reading the old file for its backup.
                       Fault{"FileHeldOpenWithoutSharing", nullptr, ERROR_SHARING_VIOLATION, false,
