@@ -29,11 +29,15 @@ std::wstring WideText(const std::uint8_t* data, std::size_t size) {
 }
 
 // The full-width forms the fields take for digits, ".", "-", "+", "e" and "E",
-// as ASCII: the file has only ASCII numbers, so the two parsers are compared on
-// this text.
+// and "。" and the ideographic space, as ASCII: the file has only ASCII
+// numbers, so the two parsers are compared on this text.
 std::wstring Halfwidth(std::wstring text) {
   for (wchar_t& c : text) {
-    if ((c >= 0xFF10 && c <= 0xFF19) || c == 0xFF0E || c == 0xFF0D || c == 0xFF0B || c == 0xFF45 ||
+    if (c == 0x3002) {
+      c = L'.';
+    } else if (c == 0x3000) {
+      c = L' ';
+    } else if ((c >= 0xFF10 && c <= 0xFF19) || c == 0xFF0E || c == 0xFF0D || c == 0xFF0B || c == 0xFF45 ||
         c == 0xFF25) {
       c = static_cast<wchar_t>(c - 0xFEE0);  // the full-width block mirrors ASCII
     }

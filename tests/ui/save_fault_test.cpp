@@ -162,14 +162,18 @@ TEST_P(SaveFault, OldFileAndEditsKept) {
   EXPECT_EQ(sandbox.FileNames(), names_before);
 }
 
-// A program that holds printer.ini without sharing (a virus scanner, a backup
-// or sync tool) and lets go soon is waited for; one that holds on gets the
-// message after about a second, with both files as they were.
+// A program that holds printer.ini (a virus scanner, a backup or sync tool) and
+// lets go soon is waited for; one that holds on gets the message after about a
+// second, with both files as they were. Without sharing, the save's read of the
+// old file meets it; sharing reading and writing, its move onto the file.
 TEST(HeldFile, WaitedForAboutASecond) {
   const struct {
     const char* name;
+    DWORD share;
     int held_ms;  // after OK; -1 for the whole case
-  } holders[] = {{"lets go after 300 ms", 300}, {"holds on", -1}};
+  } holders[] = {{"lets go after 300 ms", 0, 300},
+                 {"sharing, lets go after 300 ms", FILE_SHARE_READ | FILE_SHARE_WRITE, 300},
+                 {"holds on", 0, -1}};
   for (const auto& holder : holders) {
     SCOPED_TRACE(holder.name);
     Sandbox sandbox;
@@ -180,8 +184,10 @@ TEST(HeldFile, WaitedForAboutASecond) {
     const auto names_before = sandbox.FileNames();
     Program program(sandbox);
     ASSERT_TRUE(program.WaitForForm());
-    Hold hold = HeldOpen(sandbox);
-    ASSERT_TRUE(hold);
+    const HANDLE held = CreateFileW(sandbox.IniPath().c_str(), GENERIC_READ, holder.share, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    Hold hold(held, CloseHandle);
     program.SetText(IDC_AREA_X, L"123.5");
     const auto ok = std::chrono::steady_clock::now();
     program.PostClick(IDOK);
