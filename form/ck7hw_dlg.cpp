@@ -117,6 +117,26 @@ std::wstring SettingsFileState(const std::wstring& path) {
   return FormatResourceString(IDS_ABOUT_NOT_WRITABLE, {SaveFailureReason(check)});
 }
 
+// A system metric at the window's DPI: Windows 10 1607 and later know the DPI
+// of each monitor; earlier ones have one for the whole system.
+int SystemMetricAtDpi(HWND window, int metric) {
+  using MetricForDpi = int(WINAPI*)(int, UINT);
+  using DpiForWindow = UINT(WINAPI*)(HWND);
+  const HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  const auto forDpi = reinterpret_cast<MetricForDpi>(
+      reinterpret_cast<void (*)()>(GetProcAddress(user32, "GetSystemMetricsForDpi")));
+  const auto dpiOf = reinterpret_cast<DpiForWindow>(
+      reinterpret_cast<void (*)()>(GetProcAddress(user32, "GetDpiForWindow")));
+  return forDpi && dpiOf ? forDpi(metric, dpiOf(window)) : GetSystemMetrics(metric);
+}
+
+// The program's icon drawn from its image nearest `size`, to be destroyed by
+// the caller; null if there is none.
+HICON IconOfSize(int size) {
+  return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME),
+                                       IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+}
+
 }  // namespace
 
 const MessageEntry CK7HWDlg::kMessageTable[] = {
@@ -139,7 +159,11 @@ CK7HWDlg::CK7HWDlg()
     : Dialog(IDD_HARDWARE_SETUP),
       m_hIcon(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME))) {}
 
-CK7HWDlg::~CK7HWDlg() = default;
+CK7HWDlg::~CK7HWDlg() {
+  for (const HICON icon : {m_bigIcon, m_smallIcon}) {
+    if (icon) DestroyIcon(icon);
+  }
+}
 
 std::span<const MessageEntry> CK7HWDlg::GetMessageTable() const {
   return kMessageTable;
@@ -174,8 +198,12 @@ void CK7HWDlg::DoDataExchange(DataExchange& exchange) {
 
 bool CK7HWDlg::OnInitDialog() {
   Dialog::OnInitDialog();
-  SendMessageW(GetSafeHwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-  SendMessageW(GetSafeHwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+  m_bigIcon = IconOfSize(SystemMetricAtDpi(GetSafeHwnd(), SM_CXICON));
+  m_smallIcon = IconOfSize(SystemMetricAtDpi(GetSafeHwnd(), SM_CXSMICON));
+  SendMessageW(GetSafeHwnd(), WM_SETICON, ICON_BIG,
+               reinterpret_cast<LPARAM>(m_bigIcon ? m_bigIcon : m_hIcon));
+  SendMessageW(GetSafeHwnd(), WM_SETICON, ICON_SMALL,
+               reinterpret_cast<LPARAM>(m_smallIcon ? m_smallIcon : m_hIcon));
   // A window that never asked for its own copy is shown Windows' shared system
   // menu, which no program may change: take the copy before it can be shown.
   m_systemMenu = GetSystemMenu(GetSafeHwnd(), FALSE);

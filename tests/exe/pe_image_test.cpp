@@ -157,9 +157,10 @@ TEST(ExecutableImage, IsAGuiProgramWithAslrAndDep) {
   EXPECT_NE(image.DirectoryRva(2), 0u) << "resources (form, icon, manifest)";
 }
 
-// The project's version, in the version resource and in the manifest, and the
-// manifest naming the build's own processor.
-TEST(ExecutableImage, ManifestAndVersionNameThisBuild) {
+// The project's version, in the version resource and in the manifest, the
+// manifest naming the build's own processor and its DPI awareness, and an icon
+// image for every size Windows asks for.
+TEST(ExecutableImage, ManifestVersionAndIcon) {
   const std::string exe = ExePath();
   const HMODULE module = LoadLibraryExA(exe.c_str(), nullptr,
                                         LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
@@ -172,7 +173,16 @@ TEST(ExecutableImage, ManifestAndVersionNameThisBuild) {
   };
   const std::string manifest = resource(MAKEINTRESOURCEA(24), 1);  // RT_MANIFEST
   const std::string version = resource(MAKEINTRESOURCEA(16), 1);   // RT_VERSION
+  const std::string icons = resource(MAKEINTRESOURCEA(14), 128);   // RT_GROUP_ICON
   FreeLibrary(module);
+
+  // Three WORDs, then 14 bytes an image, its width first (0 for 256).
+  std::vector<int> sizes;
+  for (std::size_t at = 6; at + 14 <= icons.size(); at += 14) {
+    const auto width = static_cast<unsigned char>(icons[at]);
+    sizes.push_back(width ? width : 256);
+  }
+  EXPECT_EQ(sizes, (std::vector<int>{16, 20, 24, 32, 40, 48, 64, 256}));
 
   const std::string quad = V7ER_VERSION ".0";
   const std::string architecture = sizeof(void*) == 8 ? "amd64" : "x86";
@@ -181,6 +191,11 @@ TEST(ExecutableImage, ManifestAndVersionNameThisBuild) {
       << manifest;
   EXPECT_NE(manifest.find("processorArchitecture=\"" + architecture + "\"/>"), std::string::npos)
       << manifest;
+  // Sharp on every Windows 10: 1607 knows PerMonitor but not PerMonitorV2, and
+  // Windows before 10 reads only dpiAware.
+  EXPECT_NE(manifest.find(">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos)
+      << manifest;
+  EXPECT_NE(manifest.find(">true/pm</dpiAware>"), std::string::npos) << manifest;
   // VS_FIXEDFILEINFO follows its signature: the file version as two DWORDs.
   const std::size_t fixed = version.find(std::string("\xbd\x04\xef\xfe", 4));
   ASSERT_NE(fixed, std::string::npos);
