@@ -51,6 +51,7 @@ std::span<const MessageEntry> CK7HWCalcDlg::GetMessageTable() const {
 }
 
 bool CK7HWCalcDlg::OnInitDialog() {
+  Dialog::OnInitDialog();
   SendDlgItemMessageW(GetSafeHwnd(), IDC_AXIS_X, BM_SETCHECK, BST_CHECKED, 0);
   TakeCurrentStep(IDC_AXIS_X);
   return true;

@@ -2,10 +2,13 @@
 
 #include "data_exchange.h"
 #include "string_table.h"
+#include "text_fit.h"
 
 Dialog::Dialog(int templateId) : templateId_(templateId) {}
 
-Dialog::~Dialog() = default;
+Dialog::~Dialog() {
+  for (const HFONT font : fittedFonts_) DeleteObject(font);
+}
 
 INT_PTR Dialog::DoModal(HWND owner) {
   // The template in the user's language where the program has one, picked as
@@ -27,6 +30,7 @@ bool Dialog::UpdateData(bool saveAndValidate) {
 }
 
 bool Dialog::OnInitDialog() {
+  fittedFonts_ = FitTextsToControls(window_);
   return true;
 }
 

@@ -4,6 +4,7 @@
 
 #include <span>
 #include <string>
+#include <vector>
 
 #include "message_table.h"
 #include "number_text.h"
@@ -30,7 +31,8 @@ class Dialog {
   void EndDialog(INT_PTR result) { ::EndDialog(window_, result); }
 
  protected:
-  // Return true to let the dialog manager focus the first tab stop.
+  // Return true to let the dialog manager focus the first tab stop. The base
+  // gives a control whose text does not fit a smaller size of the font.
   virtual bool OnInitDialog();
   virtual void DoDataExchange(DataExchange& exchange);
   virtual void OnOK();      // closes with IDOK
@@ -48,4 +50,5 @@ class Dialog {
 
   int templateId_;
   HWND window_ = nullptr;
+  std::vector<HFONT> fittedFonts_;
 };

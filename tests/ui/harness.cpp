@@ -5,12 +5,14 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <functional>
 #include <sstream>
 #include <thread>
 
 #include "res/resource.h"
+#include "toolkit/text_fit.h"
 
 namespace v7er_ui {
 namespace {
@@ -229,6 +231,68 @@ void Sandbox::SetIniReadOnly(bool read_only) {
 
 std::vector<std::wstring> Sandbox::FileNames() const {
   return NamesIn(dir_);
+}
+
+// ---------------------------------------------------------------- traces
+
+std::vector<TracedCall> TracedCalls(const std::wstring& log) {
+  std::string text;
+  const HANDLE file = CreateFileW(log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+  char chunk[4096];
+  DWORD got = 0;
+  while (file != INVALID_HANDLE_VALUE && ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got)
+    text.append(chunk, got);
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  std::vector<TracedCall> calls;
+  for (std::size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) {
+    const std::string line = text.substr(at, end - at);
+    if (const auto call = line.find(":Call "); call != std::string::npos) {
+      const auto open = line.find('(', call), close = line.rfind(") ret=");
+      if (open == std::string::npos || close == std::string::npos) continue;
+      TracedCall traced{line.substr(call + 6, open - call - 6), {}, {}};
+      bool quoted = false;
+      std::string arg;
+      for (std::size_t i = open + 1; i < close; ++i) {
+        if (line[i] == '\\' && quoted) {
+          arg += line.substr(i++, 2);
+        } else if (line[i] == ',' && !quoted) {
+          traced.args.push_back(arg);
+          arg.clear();
+        } else {
+          quoted ^= line[i] == '"';
+          arg += line[i];
+        }
+      }
+      traced.args.push_back(arg);
+      calls.push_back(traced);
+    } else if (const auto ret = line.find(":Ret  "); ret != std::string::npos) {
+      const auto name_end = line.find('(', ret), value = line.find("retval=");
+      for (auto it = calls.rbegin(); it != calls.rend() && value != std::string::npos; ++it) {
+        if (it->function != line.substr(ret + 6, name_end - ret - 6) || !it->retval.empty())
+          continue;
+        it->retval = line.substr(value + 7, line.find(' ', value) - value - 7);
+        break;
+      }
+    } else if (const auto insert = line.find(":trace:menu:InsertMenuW ");
+               insert != std::string::npos) {
+      // "hMenu H, pos P, flags F, id I, str L"..."": the text the relay does not show.
+      TracedCall traced{"InsertMenuW", {}, {}};
+      for (const char* key : {"hMenu ", ", flags ", ", id ", ", str "}) {
+        const auto found = line.find(key, insert);
+        const auto from = found == std::string::npos ? line.size() : found + std::strlen(key);
+        traced.args.push_back(line.substr(from, std::strcmp(key, ", str ") == 0
+                                                    ? std::string::npos
+                                                    : line.find(',', from) - from));
+      }
+      calls.push_back(traced);
+    }
+  }
+  return calls;
+}
+
+std::uint64_t Number(const std::string& hex) {
+  return std::strtoull(hex.c_str(), nullptr, 16);
 }
 
 // ---------------------------------------------------------------- Program
@@ -717,7 +781,7 @@ INT_PTR CALLBACK LeaveAlone(HWND, UINT, WPARAM, LPARAM) {
 
 }  // namespace
 
-TemplateForm::TemplateForm() {
+TemplateForm::TemplateForm(int template_id, bool fitted) {
   const std::wstring exe = ProgramUnderTest();
   ACTCTXW manifest = {};
   manifest.cbSize = sizeof manifest;
@@ -730,14 +794,15 @@ TemplateForm::TemplateForm() {
   module_ = LoadLibraryExW(exe.c_str(), nullptr,
                            LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
   if (module_) {
-    dialog_ =
-        CreateDialogParamW(module_, MAKEINTRESOURCEW(IDD_HARDWARE_SETUP), nullptr, LeaveAlone, 0);
+    dialog_ = CreateDialogParamW(module_, MAKEINTRESOURCEW(template_id), nullptr, LeaveAlone, 0);
   }
+  if (dialog_ && fitted) fitted_fonts_ = FitTextsToControls(dialog_);
   DeactivateActCtx(0, cookie);
 }
 
 TemplateForm::~TemplateForm() {
   if (dialog_) DestroyWindow(dialog_);
+  for (const HFONT font : fitted_fonts_) DeleteObject(font);
   if (module_) FreeLibrary(module_);
   if (context_ != INVALID_HANDLE_VALUE) ReleaseActCtx(context_);
 }

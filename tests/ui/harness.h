@@ -35,7 +35,20 @@ std::wstring WineLoader();
 // same list: the registry value is one for every process of the prefix.
 inline constexpr wchar_t kRelayInclude[] =
     L"KERNEL32.CreateFileW;KERNEL32.FlushFileBuffers;KERNEL32.MoveFileExW;"
-    L"user32.GetSystemMenu;user32.AppendMenuW;user32.EnableMenuItem;user32.DeleteMenu";
+    L"user32.GetSystemMenu;user32.AppendMenuW;user32.EnableMenuItem;user32.DeleteMenu;"
+    L"user32.SendMessageW";
+
+// One call in a trace of Start::kRelayTraced: its arguments as written, and
+// what the next return of the same function gave. Wine's menu trace gives
+// "InsertMenuW" with the menu, flags, id and text.
+struct TracedCall {
+  std::string function;
+  std::vector<std::string> args;
+  std::string retval;
+};
+std::vector<TracedCall> TracedCalls(const std::wstring& log);
+// A number as the trace writes it, in hexadecimal.
+std::uint64_t Number(const std::string& hex);
 
 // The built program, as a Windows path.
 std::wstring ProgramUnderTest();
@@ -228,7 +241,10 @@ bool MarkerExists();
 // flags the program's form gets, before the program changes any.
 class TemplateForm {
  public:
-  TemplateForm();
+  // Another template of the program (the calculator's, in the thread's
+  // language), and with `fitted` the texts fitted to their controls as the
+  // program's dialogs fit them.
+  explicit TemplateForm(int template_id = 102, bool fitted = false);
   ~TemplateForm();
   TemplateForm(const TemplateForm&) = delete;
   TemplateForm& operator=(const TemplateForm&) = delete;
@@ -244,6 +260,7 @@ class TemplateForm {
   HANDLE context_ = INVALID_HANDLE_VALUE;
   HMODULE module_ = nullptr;
   HWND dialog_ = nullptr;
+  std::vector<HFONT> fitted_fonts_;
 };
 
 // Pixels as 0x00RRGGBB, row by row from the top.

@@ -8,7 +8,7 @@ set -eu
 # Only the calls it reads (the same list as kRelayInclude in tests/ui/harness.h:
 # the value is one for every process of the prefix).
 "$1" reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /f /d \
-  'KERNEL32.CreateFileW;KERNEL32.FlushFileBuffers;KERNEL32.MoveFileExW;user32.GetSystemMenu;user32.AppendMenuW;user32.EnableMenuItem;user32.DeleteMenu' \
+  'KERNEL32.CreateFileW;KERNEL32.FlushFileBuffers;KERNEL32.MoveFileExW;user32.GetSystemMenu;user32.AppendMenuW;user32.EnableMenuItem;user32.DeleteMenu;user32.SendMessageW' \
   >/dev/null 2>&1
 log=$(mktemp)
 trap 'rm -f "$log" "$log.out"' EXIT

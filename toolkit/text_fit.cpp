@@ -1,0 +1,102 @@
+#include "text_fit.h"
+
+#include <map>
+#include <string>
+
+namespace {
+
+std::wstring TextOf(HWND control) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(
+      GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+bool ClassIs(HWND control, const wchar_t* name) {
+  wchar_t found[16] = {};
+  GetClassNameW(control, found, 16);
+  return lstrcmpiW(found, name) == 0;
+}
+
+// Whether `text` fits `control` drawn in the font selected into `dc`, laid out
+// as the control lays it out.
+bool Fits(HWND control, HDC dc, const std::wstring& text) {
+  RECT client = {};
+  GetClientRect(control, &client);
+  const auto style = static_cast<DWORD>(GetWindowLongPtrW(control, GWL_STYLE));
+  const int length = static_cast<int>(text.size());
+  if (ClassIs(control, L"Static")) {
+    // Wrapped at the control's width, as many lines as that takes.
+    RECT need = {0, 0, client.right, 0};
+    UINT format = DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS;
+    if ((style & SS_TYPEMASK) == SS_CENTER) format |= DT_CENTER;
+    DrawTextW(dc, text.c_str(), length, &need, format);
+    return need.right - need.left <= client.right && need.bottom <= client.bottom;
+  }
+  RECT need = {0, 0, 0, 0};
+  DrawTextW(dc, text.c_str(), length, &need, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+  TEXTMETRICW metrics = {};
+  GetTextMetricsW(dc, &metrics);
+  int width = need.right;
+  const DWORD type = style & BS_TYPEMASK;
+  if (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON ||
+      type == BS_AUTORADIOBUTTON || type == BS_3STATE || type == BS_AUTO3STATE) {
+    // The box, then half a digit's width of gap.
+    int digit = 0;
+    GetCharWidth32W(dc, L'0', L'0', &digit);
+    width += GetSystemMetrics(SM_CXMENUCHECK) + digit / 2;
+  } else {
+    // A group title or a push button keeps an edge and a space free each side.
+    width += 2 * (GetSystemMetrics(SM_CXEDGE) + metrics.tmAveCharWidth);
+  }
+  return width <= client.right && (type == BS_GROUPBOX || metrics.tmHeight <= client.bottom);
+}
+
+class ScreenDc {
+ public:
+  ScreenDc() : dc_(GetDC(nullptr)) {}
+  ~ScreenDc() { ReleaseDC(nullptr, dc_); }
+  ScreenDc(const ScreenDc&) = delete;
+  ScreenDc& operator=(const ScreenDc&) = delete;
+  HDC Get() const { return dc_; }
+
+ private:
+  HDC dc_;
+};
+
+}  // namespace
+
+std::vector<HFONT> FitTextsToControls(HWND dialog) {
+  std::vector<HFONT> made;
+  const auto dialogFont = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
+  LOGFONTW face = {};
+  if (!dialogFont || !GetObjectW(dialogFont, sizeof face, &face) || face.lfHeight == 0) return made;
+  const int height = face.lfHeight < 0 ? -face.lfHeight : face.lfHeight;
+  const int floor = (height * 3 + 3) / 4;
+  const ScreenDc screen;
+  const HGDIOBJ original = SelectObject(screen.Get(), dialogFont);
+  std::map<int, HFONT> bySize;  // the smaller sizes made so far
+  for (HWND control = GetWindow(dialog, GW_CHILD); control;
+       control = GetWindow(control, GW_HWNDNEXT)) {
+    if (!ClassIs(control, L"Static") && !ClassIs(control, L"Button")) continue;
+    const std::wstring text = TextOf(control);
+    SelectObject(screen.Get(), dialogFont);
+    if (text.empty() || Fits(control, screen.Get(), text)) continue;
+    HFONT chosen = nullptr;
+    for (int size = height - 1; size >= floor && !chosen; --size) {
+      HFONT& font = bySize[size];
+      if (!font) {
+        face.lfHeight = face.lfHeight < 0 ? -size : size;
+        font = CreateFontIndirectW(&face);
+        if (!font) break;
+        made.push_back(font);
+      }
+      SelectObject(screen.Get(), font);
+      // At the floor it is the best there is, fit or not.
+      if (size == floor || Fits(control, screen.Get(), text)) chosen = font;
+    }
+    if (chosen) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(chosen), FALSE);
+  }
+  SelectObject(screen.Get(), original);
+  return made;
+}
