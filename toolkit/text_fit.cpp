@@ -1,6 +1,5 @@
 #include "text_fit.h"
 
-#include <map>
 #include <string>
 
 namespace {
@@ -75,7 +74,7 @@ std::vector<HFONT> FitTextsToControls(HWND dialog) {
   const int floor = (height * 3 + 3) / 4;
   const ScreenDc screen;
   const HGDIOBJ original = SelectObject(screen.Get(), dialogFont);
-  std::map<int, HFONT> bySize;  // the smaller sizes made so far
+  std::vector<HFONT> bySize(static_cast<std::size_t>(height));  // smaller sizes made so far
   for (HWND control = GetWindow(dialog, GW_CHILD); control;
        control = GetWindow(control, GW_HWNDNEXT)) {
     if (!ClassIs(control, L"Static") && !ClassIs(control, L"Button")) continue;
@@ -84,7 +83,7 @@ std::vector<HFONT> FitTextsToControls(HWND dialog) {
     if (text.empty() || Fits(control, screen.Get(), text)) continue;
     HFONT chosen = nullptr;
     for (int size = height - 1; size >= floor && !chosen; --size) {
-      HFONT& font = bySize[size];
+      HFONT& font = bySize[static_cast<std::size_t>(size)];
       if (!font) {
         face.lfHeight = face.lfHeight < 0 ? -size : size;
         font = CreateFontIndirectW(&face);
