@@ -11,20 +11,24 @@ std::wstring TextOf(HWND control) {
   return text;
 }
 
-bool ClassIs(HWND control, const wchar_t* name) {
-  wchar_t found[16] = {};
-  GetClassNameW(control, found, 16);
-  return lstrcmpiW(found, name) == 0;
+enum class Kind { Other, Static, Button };
+
+Kind KindOf(HWND control) {
+  wchar_t name[16] = {};
+  GetClassNameW(control, name, 16);
+  if (lstrcmpiW(name, L"Static") == 0) return Kind::Static;
+  if (lstrcmpiW(name, L"Button") == 0) return Kind::Button;
+  return Kind::Other;
 }
 
 // Whether `text` fits `control` drawn in the font selected into `dc`, laid out
 // as the control lays it out.
-bool Fits(HWND control, HDC dc, const std::wstring& text) {
+bool Fits(HWND control, Kind kind, HDC dc, const std::wstring& text) {
   RECT client = {};
   GetClientRect(control, &client);
   const auto style = static_cast<DWORD>(GetWindowLongPtrW(control, GWL_STYLE));
   const int length = static_cast<int>(text.size());
-  if (ClassIs(control, L"Static")) {
+  if (kind == Kind::Static) {
     // Wrapped at the control's width, as many lines as that takes.
     RECT need = {0, 0, client.right, 0};
     UINT format = DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS;
@@ -51,12 +55,13 @@ bool Fits(HWND control, HDC dc, const std::wstring& text) {
   return width <= client.right && (type == BS_GROUPBOX || metrics.tmHeight <= client.bottom);
 }
 
-class ScreenDc {
+// Measures without a window's DC: no trip to the display.
+class MeasuringDc {
  public:
-  ScreenDc() : dc_(GetDC(nullptr)) {}
-  ~ScreenDc() { ReleaseDC(nullptr, dc_); }
-  ScreenDc(const ScreenDc&) = delete;
-  ScreenDc& operator=(const ScreenDc&) = delete;
+  MeasuringDc() : dc_(CreateCompatibleDC(nullptr)) {}
+  ~MeasuringDc() { DeleteDC(dc_); }
+  MeasuringDc(const MeasuringDc&) = delete;
+  MeasuringDc& operator=(const MeasuringDc&) = delete;
   HDC Get() const { return dc_; }
 
  private:
@@ -72,15 +77,15 @@ std::vector<HFONT> FitTextsToControls(HWND dialog) {
   if (!dialogFont || !GetObjectW(dialogFont, sizeof face, &face) || face.lfHeight == 0) return made;
   const int height = face.lfHeight < 0 ? -face.lfHeight : face.lfHeight;
   const int floor = (height * 3 + 3) / 4;
-  const ScreenDc screen;
-  const HGDIOBJ original = SelectObject(screen.Get(), dialogFont);
+  const MeasuringDc measuring;
+  const HGDIOBJ original = SelectObject(measuring.Get(), dialogFont);
   std::vector<HFONT> bySize(static_cast<std::size_t>(height));  // smaller sizes made so far
   for (HWND control = GetWindow(dialog, GW_CHILD); control;
        control = GetWindow(control, GW_HWNDNEXT)) {
-    if (!ClassIs(control, L"Static") && !ClassIs(control, L"Button")) continue;
+    const Kind kind = KindOf(control);
+    if (kind == Kind::Other) continue;
     const std::wstring text = TextOf(control);
-    SelectObject(screen.Get(), dialogFont);
-    if (text.empty() || Fits(control, screen.Get(), text)) continue;
+    if (text.empty() || Fits(control, kind, measuring.Get(), text)) continue;
     HFONT chosen = nullptr;
     for (int size = height - 1; size >= floor && !chosen; --size) {
       HFONT& font = bySize[static_cast<std::size_t>(size)];
@@ -90,12 +95,13 @@ std::vector<HFONT> FitTextsToControls(HWND dialog) {
         if (!font) break;
         made.push_back(font);
       }
-      SelectObject(screen.Get(), font);
+      SelectObject(measuring.Get(), font);
       // At the floor it is the best there is, fit or not.
-      if (size == floor || Fits(control, screen.Get(), text)) chosen = font;
+      if (size == floor || Fits(control, kind, measuring.Get(), text)) chosen = font;
     }
+    SelectObject(measuring.Get(), dialogFont);
     if (chosen) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(chosen), FALSE);
   }
-  SelectObject(screen.Get(), original);
+  SelectObject(measuring.Get(), original);
   return made;
 }
