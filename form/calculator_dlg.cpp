@@ -74,19 +74,28 @@ void CK7HWCalcDlg::OnCalculate(UINT, int id, HWND) {
   if (const Formula* formula = FormulaOf(id)) Calculate(*formula);
 }
 
+int CK7HWCalcDlg::SelectedAxis() const {
+  for (int axis = IDC_AXIS_X; axis <= IDC_AXIS_Z; ++axis) {
+    if (IsDlgButtonChecked(GetSafeHwnd(), axis) == BST_CHECKED) return axis;
+  }
+  return IDC_AXIS_X;
+}
+
 void CK7HWCalcDlg::OnPut(UINT, int id, HWND) {
   int target = IDC_SWIVEL_MODULUS;
   if (id >= IDC_PUT_STEP_X && id <= IDC_PUT_STEP_Z) target = IDC_STEP_X + (id - IDC_PUT_STEP_X);
-  if (id == IDC_PUT_CORRECTION) {
-    for (int axis = IDC_AXIS_X; axis <= IDC_AXIS_Z; ++axis) {
-      if (IsDlgButtonChecked(GetSafeHwnd(), axis) == BST_CHECKED) {
-        target = IDC_STEP_X + (axis - IDC_AXIS_X);
-      }
-    }
-  }
+  if (id == IDC_PUT_CORRECTION) target = IDC_STEP_X + (SelectedAxis() - IDC_AXIS_X);
   const std::optional<std::wstring> result = Calculate(*FormulaOf(id));
+  if (!result) return;
   // A field the mode has disabled still takes the text: it keeps and saves it.
-  if (result) SetDlgItemTextW(form_, target, result->c_str());
+  // The line says where it went, in full, as a narrow or disabled field may
+  // not show it; the current step follows the form.
+  SetDlgItemTextW(form_, target, result->c_str());
+  SetDlgItemTextW(
+      GetSafeHwnd(), IDC_PUT_REPORT,
+      FormatResourceString(IDS_PUT_REPORT, {*result, LoadResourceString(static_cast<UINT>(target))})
+          .c_str());
+  TakeCurrentStep(SelectedAxis());
 }
 
 void CK7HWCalcDlg::OnOK() {

@@ -38,6 +38,7 @@ class CK7HWCalcDlg : public Dialog {
   std::optional<std::wstring> Calculate(const Formula& formula);
   // The form's current text of the step field of axis option `axisId`.
   void TakeCurrentStep(int axisId);
+  int SelectedAxis() const;
 
   HWND form_;
   static const MessageEntry kMessageTable[];

@@ -10,6 +10,7 @@
 #include "field_message.h"
 #include "resource.h"
 #include "settings_file.h"
+#include "settings_text.h"
 #include "string_table.h"
 
 namespace {
@@ -137,6 +138,86 @@ HICON IconOfSize(int size) {
                                        IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
 }
 
+// The field or option that shows each setting, in the file's order; its id is
+// also the id of the string that names it.
+constexpr int kSettingFields[] = {
+    IDC_AREA_X,
+    IDC_AREA_Y,
+    IDC_AREA_Z,
+    IDC_STEP_X,
+    IDC_STEP_Y,
+    IDC_STEP_Z,
+    IDC_SPEED_SCALE,
+    IDC_SPEED_BASE,
+    IDC_RELEASE_LIMIT,
+    IDC_RESET_ORDER,
+    IDC_MODE_FLAT,
+    IDC_FLIP_ANGLE,
+    IDC_CLEAR_ROTATE_RETURN,
+    IDC_RESET_ROTATE,
+    IDC_SWIVEL_MODULUS,
+    IDC_INIT_RESET,
+    IDC_FIRST_PRN_RESET,
+    IDC_DELAY_CHAR_SP,
+};
+
+// A menu command's text as a caption: without its access key or ellipsis.
+std::wstring MenuText(UINT id) {
+  std::wstring text = LoadResourceString(id);
+  if (const std::size_t key = text.find(L"(&"); key != std::wstring::npos) text.erase(key, 4);
+  if (const std::size_t key = text.find(L'&'); key != std::wstring::npos) text.erase(key, 1);
+  if (text.ends_with(L"\u2026")) text.pop_back();
+  return text;
+}
+
+// One line for each setting whose value differs, or "No changes".
+std::wstring ChangeLines(const std::vector<SettingValue>& before,
+                         const std::vector<SettingValue>& after) {
+  std::wstring lines;
+  for (std::size_t i = 0; i < std::size(kSettingFields) && i < before.size() && i < after.size();
+       ++i) {
+    if (before[i].value == after[i].value) continue;
+    if (!lines.empty()) lines += L"\n";
+    lines += FormatResourceString(
+        IDS_CHANGE_LINE, {LoadResourceString(static_cast<UINT>(kSettingFields[i])), before[i].value,
+                          after[i].value});
+  }
+  return lines.empty() ? LoadResourceString(IDS_NO_CHANGES) : lines;
+}
+
+// A file's settings as the writer would write them; empty, with `why` said,
+// if there is no such file or it cannot be read.
+std::vector<SettingValue> FileValues(const std::wstring& path, std::wstring& why) {
+  HardwareParams params;
+  if (LoadSettingsFrom(path, params)) return SettingValues(params);
+  const DWORD error = GetLastError();
+  why = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+            ? FormatResourceString(IDS_CHANGES_FILE_MISSING, {path})
+            : FormatResourceString(IDS_CHANGES_FILE_UNREADABLE, {path, SystemErrorText(error)});
+  return {};
+}
+
+// Unicode text on the clipboard; false, with the last error set, if not.
+bool PutOnClipboard(HWND owner, const std::wstring& text) {
+  const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+  const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  void* data = memory ? GlobalLock(memory) : nullptr;
+  if (!data) {
+    if (memory) GlobalFree(memory);
+    return false;
+  }
+  memcpy(data, text.c_str(), bytes);
+  GlobalUnlock(memory);
+  bool put = OpenClipboard(owner);
+  // The clipboard owns the memory once it has taken it.
+  put = put && EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory);
+  const DWORD error = GetLastError();
+  CloseClipboard();
+  if (!put) GlobalFree(memory);
+  SetLastError(error);
+  return put;
+}
+
 }  // namespace
 
 const MessageEntry CK7HWDlg::kMessageTable[] = {
@@ -153,6 +234,8 @@ const MessageEntry CK7HWDlg::kMessageTable[] = {
     OnSysCommand(IDM_RESTORE_DEFAULTS, &CK7HWDlg::OnRestoreDefaults),
     OnSysCommand(IDM_UNDO_SAVE, &CK7HWDlg::OnUndoSave),
     OnSysCommand(IDM_ABOUT, &CK7HWDlg::OnAbout),
+    OnSysCommand(IDM_SHOW_CHANGES, &CK7HWDlg::OnShowChanges),
+    OnSysCommand(IDM_COPY_SETTINGS, &CK7HWDlg::OnCopySettings),
 };
 
 CK7HWDlg::CK7HWDlg()
@@ -344,6 +427,8 @@ bool CK7HWDlg::AppendCommands() {
   if (before < 0) return false;
   bool appended = AppendMenuW(m_systemMenu, MF_SEPARATOR, 0, nullptr);
   for (const auto& [id, text] : {std::pair{IDM_CALCULATOR, IDS_MENU_CALCULATOR},
+                                 {IDM_SHOW_CHANGES, IDS_MENU_SHOW_CHANGES},
+                                 {IDM_COPY_SETTINGS, IDS_MENU_COPY_SETTINGS},
                                  {IDM_RESTORE_DEFAULTS, IDS_MENU_RESTORE_DEFAULTS},
                                  {IDM_UNDO_SAVE, IDS_MENU_UNDO_SAVE},
                                  {IDM_ABOUT, IDS_MENU_ABOUT}}) {
@@ -383,8 +468,47 @@ void CK7HWDlg::OnUndoSave(UINT, int, HWND) {
       error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
           ? FormatResourceString(IDS_NO_BACKUP, {backup})
           : FormatResourceString(IDS_BACKUP_UNREADABLE, {backup, SystemErrorText(error)});
-  MessageBoxW(GetSafeHwnd(), text.c_str(), LoadResourceString(IDS_MENU_UNDO_SAVE).c_str(),
+  MessageBoxW(GetSafeHwnd(), text.c_str(), MenuText(IDS_MENU_UNDO_SAVE).c_str(),
               MB_OK | MB_ICONEXCLAMATION);
+}
+
+std::vector<SettingValue> CK7HWDlg::FormValues() {
+  const HardwareParams kept = m_params;
+  const std::vector<TypedText> typed = UpdateDataAsTyped();
+  std::vector<SettingValue> values = SettingValues(m_params);
+  m_params = kept;
+  for (const TypedText& field : typed) {
+    for (std::size_t i = 0; i < std::size(kSettingFields) && i < values.size(); ++i) {
+      if (kSettingFields[i] == field.id) values[i].value = field.text;
+    }
+  }
+  return values;
+}
+
+// Nothing is written: what OK would change, and what the last save changed.
+void CK7HWDlg::OnShowChanges(UINT, int, HWND) {
+  const std::wstring path = SettingsPath();
+  std::wstring fileWhy, backupWhy;
+  const std::vector<SettingValue> onDisk = FileValues(path, fileWhy);
+  const std::vector<SettingValue> kept = FileValues(BackupPath(path), backupWhy);
+  const std::wstring text = FormatResourceString(
+      IDS_CHANGES, {onDisk.empty() ? fileWhy : ChangeLines(onDisk, FormValues()),
+                    kept.empty()     ? backupWhy
+                    : onDisk.empty() ? fileWhy
+                                     : ChangeLines(kept, onDisk)});
+  MessageBoxW(GetSafeHwnd(), text.c_str(), MenuText(IDS_MENU_SHOW_CHANGES).c_str(),
+              MB_OK | MB_ICONINFORMATION);
+}
+
+// The text OK would write, after a line with the file's path.
+void CK7HWDlg::OnCopySettings(UINT, int, HWND) {
+  if (!UpdateData(true)) return;  // the bad field has been reported and focused
+  if (PutOnClipboard(GetSafeHwnd(), SettingsPath() + L"\r\n" + FormatSettingsText(m_params)))
+    return;
+  const std::wstring text =
+      FormatResourceString(IDS_COPY_FAILED, {SystemErrorText(GetLastError())});
+  MessageBoxW(GetSafeHwnd(), text.c_str(), MenuText(IDS_MENU_COPY_SETTINGS).c_str(),
+              MB_OK | MB_ICONERROR);
 }
 
 void CK7HWDlg::OnAbout(UINT, int, HWND) {

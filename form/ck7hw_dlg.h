@@ -5,11 +5,13 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "control.h"
 #include "dialog.h"
 #include "hardware_params.h"
 #include "settings_file.h"
+#include "settings_text.h"
 
 // The "Hardware Parameter Setup" form: shows the parameters from printer.ini
 // and writes them back on OK.
@@ -56,6 +58,11 @@ class CK7HWDlg : public Dialog {
   void OnRestoreDefaults(UINT code, int id, HWND control);
   void OnUndoSave(UINT code, int id, HWND control);
   void OnAbout(UINT code, int id, HWND control);
+  void OnShowChanges(UINT code, int id, HWND control);
+  void OnCopySettings(UINT code, int id, HWND control);
+  // Each setting as OK would write it, and a number field that does not
+  // convert as it was typed; nothing is refused or reported.
+  std::vector<SettingValue> FormValues();
   // Puts `params` into the fields and opens the fields its mode uses.
   void ShowParams(const HardwareParams& params);
 

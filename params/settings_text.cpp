@@ -224,10 +224,17 @@ void ApplySettingsLine(std::wstring line, HardwareParams& params) {
   }
 }
 
+std::vector<SettingValue> SettingValues(const HardwareParams& params) {
+  std::vector<SettingValue> values;
+  for (const SettingKey& setting : kSettingKeys)
+    values.push_back({setting.key, setting.write(params)});
+  return values;
+}
+
 std::wstring FormatSettingsText(const HardwareParams& params) {
   std::wstring text;
-  for (const SettingKey& setting : kSettingKeys) {
-    text.append(setting.key).append(L" = ").append(setting.write(params)).append(L"\r\n");
+  for (const auto& [key, value] : SettingValues(params)) {
+    text.append(key).append(L" = ").append(value).append(L"\r\n");
   }
   return text;
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "hardware_params.h"
 
@@ -28,6 +29,13 @@ std::wstring FormatGeneral10(double value);
 // Applies one raw line (line end already removed) to the parameters: comments,
 // empty lines and unknown keys change nothing.
 void ApplySettingsLine(std::wstring line, HardwareParams& params);
+
+// Each setting's key and its value as the writer writes it, in the file's order.
+struct SettingValue {
+  std::wstring_view key;
+  std::wstring value;
+};
+std::vector<SettingValue> SettingValues(const HardwareParams& params);
 
 // The whole file text the writer produces: eighteen lines, each ending in CR LF.
 std::wstring FormatSettingsText(const HardwareParams& params);

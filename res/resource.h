@@ -72,12 +72,23 @@
 #define IDS_ABOUT_NOT_FOUND 340
 #define IDS_CALC_NOT_POSITIVE 341  // %1 the field's label
 #define IDS_CALC_NO_RESULT 342     // %1 the first field of the calculation
+#define IDS_MENU_SHOW_CHANGES 343
+#define IDS_MENU_COPY_SETTINGS 344
+#define IDS_CHANGES 345                  // %1 the form against the file, %2 the last save
+#define IDS_CHANGE_LINE 346              // %1 the setting's name, %2 before, %3 after
+#define IDS_NO_CHANGES 347
+#define IDS_CHANGES_FILE_MISSING 348     // %1 the file
+#define IDS_CHANGES_FILE_UNREADABLE 349  // %1 the file, %2 why
+#define IDS_COPY_FAILED 350              // %1 why
+#define IDS_PUT_REPORT 351               // %1 the value, %2 the field's name
 
 // Commands of the form's system menu: below 0xF000, low four bits clear.
 #define IDM_CALCULATOR 0x0010
 #define IDM_RESTORE_DEFAULTS 0x0020
 #define IDM_UNDO_SAVE 0x0030
 #define IDM_ABOUT 0x0040
+#define IDM_SHOW_CHANGES 0x0050
+#define IDM_COPY_SETTINGS 0x0060
 
 // The calculator. Each input's label string has the input's id, as on the form.
 // Each of its three parts is one range of ids, from the first input to the
@@ -109,3 +120,5 @@
 // Its labels have ids of their own, so that no control of it has the id a
 // message box gives its text.
 #define IDC_CALC_LABEL_FIRST 3100
+// The line that says where the last result went.
+#define IDC_PUT_REPORT 3200

@@ -37,6 +37,14 @@ void DataExchange::Fail(int id, const std::wstring& message) {
   }
 }
 
+void DataExchange::Refuse(int id, const std::wstring& text, bool integer) {
+  if (asTyped_) {
+    refused_.push_back({id, text});
+  } else {
+    Fail(id, FieldNumberFault(text, integer), integer);
+  }
+}
+
 void DDX_Text(DataExchange& exchange, int id, double& value) {
   if (exchange.Failed()) return;
   if (!exchange.Saving()) {
@@ -46,7 +54,7 @@ void DDX_Text(DataExchange& exchange, int id, double& value) {
     if (const auto number = ParseFieldDouble(text)) {
       value = *number;
     } else {
-      exchange.Fail(id, FieldNumberFault(text, false), false);
+      exchange.Refuse(id, text, false);
     }
   }
 }
@@ -60,7 +68,7 @@ void DDX_Text(DataExchange& exchange, int id, std::int32_t& value) {
     if (const auto number = ParseFieldInt32(text)) {
       value = *number;
     } else {
-      exchange.Fail(id, FieldNumberFault(text, true), true);
+      exchange.Refuse(id, text, true);
     }
   }
 }

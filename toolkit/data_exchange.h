@@ -4,19 +4,30 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "number_text.h"
 
 class Control;
 class Dialog;
 
+// A field whose text did not convert, as it was typed.
+struct TypedText {
+  int id;
+  std::wstring text;
+};
+
 // One transfer between a dialog's controls and its fields. When collecting, the
 // first field that does not convert is reported and everything after it is
-// skipped: each primitive returns at once once the exchange has failed.
+// skipped: each primitive returns at once once the exchange has failed. When
+// collecting as typed, nothing is reported: such a field keeps its value and
+// its text is kept in Refused().
 class DataExchange {
  public:
   DataExchange(Dialog& dialog, bool saveAndValidate)
       : dialog_(dialog), saveAndValidate_(saveAndValidate) {}
+  struct AsTyped {};
+  DataExchange(Dialog& dialog, AsTyped) : dialog_(dialog), saveAndValidate_(true), asTyped_(true) {}
 
   bool Saving() const { return saveAndValidate_; }
   bool Failed() const { return failed_; }
@@ -28,11 +39,16 @@ class DataExchange {
   // The same with a message of the caller's, for a number that converts but
   // does not fit what the dialog needs.
   void Fail(int id, const std::wstring& message);
+  // A number field whose `text` did not convert: Fail, or kept when as typed.
+  void Refuse(int id, const std::wstring& text, bool integer);
+  const std::vector<TypedText>& Refused() const { return refused_; }
 
  private:
   Dialog& dialog_;
   bool saveAndValidate_;
+  bool asTyped_ = false;
   bool failed_ = false;
+  std::vector<TypedText> refused_;
 };
 
 void DDX_Text(DataExchange& exchange, int id, double& value);

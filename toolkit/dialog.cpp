@@ -29,6 +29,12 @@ bool Dialog::UpdateData(bool saveAndValidate) {
   return !exchange.Failed();
 }
 
+std::vector<TypedText> Dialog::UpdateDataAsTyped() {
+  DataExchange exchange(*this, DataExchange::AsTyped{});
+  DoDataExchange(exchange);
+  return exchange.Refused();
+}
+
 bool Dialog::OnInitDialog() {
   fittedFonts_ = FitTextsToControls(window_);
   return true;

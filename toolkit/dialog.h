@@ -10,6 +10,7 @@
 #include "number_text.h"
 
 class DataExchange;
+struct TypedText;
 
 // A modal dialog made from a template in the program's resources.
 class Dialog {
@@ -26,6 +27,9 @@ class Dialog {
   // false: controls from fields; true: fields from controls, with validation.
   // Collecting stops at the first field that does not convert and returns false.
   bool UpdateData(bool saveAndValidate);
+  // Fields from controls without a word to the user: a number field that does
+  // not convert keeps its value, and its text is returned.
+  std::vector<TypedText> UpdateDataAsTyped();
 
   HWND GetSafeHwnd() const { return window_; }
   void EndDialog(INT_PTR result) { ::EndDialog(window_, result); }

@@ -183,13 +183,23 @@ TEST(Calculator, ResultsGoIntoTheFormAndAreSavedOnlyOnOk) {
                                                          {IDC_CURRENT_STEP, L"0.0069851349"}})
     EXPECT_EQ(Narrow(program.ItemText(calculator, id)), Narrow(shown)) << "input " << id;
 
+  const Language language = ProgramLanguage();
+  int axis = IDC_AXIS_X;
   for (const Calculation& calculation : kCalculations) {
     SCOPED_TRACE(calculation.name);
     Fill(program, calculator, calculation.inputs);
+    for (const FieldShown& input : calculation.inputs)
+      if (input.id >= IDC_AXIS_X && input.id <= IDC_AXIS_Z) axis = input.id;
     program.ClickItem(calculator, calculation.button);
     EXPECT_EQ(Narrow(program.ItemText(calculator, calculation.result_field)),
               Narrow(calculation.result));
     EXPECT_EQ(Narrow(program.Shown(calculation.target)), Narrow(calculation.result));
+    // Where it went, in full; and the current step keeps up with the form.
+    EXPECT_EQ(Narrow(program.ItemText(calculator, IDC_PUT_REPORT)),
+              Narrow(kPutReport.In(language, calculation.result,
+                                   kFieldNames.at(calculation.target).In(language))));
+    EXPECT_EQ(Narrow(program.ItemText(calculator, IDC_CURRENT_STEP)),
+              Narrow(program.Shown(IDC_STEP_X + (axis - IDC_AXIS_X))));
   }
   EXPECT_EQ(sandbox.Ini(), before) << "the calculator wrote the file";
   EXPECT_FALSE(program.Enabled(IDC_SWIVEL_MODULUS)) << "putting a value opened the field";
@@ -489,6 +499,27 @@ TEST(UndoLastSave, MenuItemIsGreyedWithoutBackup) {
   }
 }
 
+std::wstring ClipboardText() {
+  std::wstring text;
+  if (!OpenClipboard(nullptr)) return L"(clipboard busy)";
+  if (const HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) text = chars;
+    GlobalUnlock(data);
+  }
+  CloseClipboard();
+  return text;
+}
+
+void SetClipboardText(const std::wstring& text) {
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EmptyClipboard();
+  const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+  memcpy(GlobalLock(memory), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+  GlobalUnlock(memory);
+  SetClipboardData(CF_UNICODETEXT, memory);
+  CloseClipboard();
+}
+
 // ---------------------------------------------------------------- the menu
 
 // A string argument as Wine writes it: L"...", with \\, \" and \n escaped and
@@ -573,6 +604,21 @@ TEST(SystemMenu, CommandsInTheFormsOwnCopyDoWhatTheySay) {
          return shown ? Eventually([&] { return std::to_wstring(IsWindow(calculator)); }, L"0")
                       : shown;
        }},
+      {kMenuShowChanges,
+       [&] {
+         MessageBoxInfo box;
+         auto shown = program.WaitForMessageBox(box);
+         // Its first line: what the form is compared with.
+         const std::wstring heading =
+             kChanges.In(language).substr(0, kChanges.In(language).find(L'\n'));
+         if (shown &&
+             (box.caption != kChangesCaption.In(language) || !box.text.starts_with(heading)))
+           shown = ::testing::AssertionFailure() << "box " << Narrow(box.caption);
+         if (box.hwnd) program.DismissMessageBox(box);
+         return shown;
+       }},
+      {kMenuCopySettings,
+       [&] { return Eventually(ClipboardText, sandbox.IniPath() + L"\r\n" + Widen(kEditedIni)); }},
       {kMenuRestoreDefaults,
        [&] {
          return Eventually([&] { return FormState(program); },
@@ -605,6 +651,88 @@ TEST(SystemMenu, CommandsInTheFormsOwnCopyDoWhatTheySay) {
   }
   program.PostClick(IDCANCEL);
   EXPECT_TRUE(program.WaitForExit());
+}
+
+// ---------------------------------------------------------------- changes, copy
+
+// What OK would change and what the last save changed, without writing; a
+// field that does not convert shows as typed.
+TEST(ShowChanges, FormAgainstFileAndLastSave) {
+  const Language language = ProgramLanguage();
+  const auto line = [&](int id, const wchar_t* change) {
+    return kChangeLine.In(language, kFieldNames.at(id).In(language), change);
+  };
+  const struct {
+    const char* name;
+    const char* ini;  // nullptr: none
+    const char* bak;
+    std::vector<FieldShown> edits;
+    std::wstring form, last;  // nullptr files: said missing
+  } cases[] = {
+      {"edits and a save",
+       kDefaultIni,
+       "fAreaX = 321\r\nfStepY = 0.5\r\n",
+       {{IDC_AREA_X, L"200"}, {IDC_STEP_Y, L"abc"}},
+       line(IDC_AREA_X, L"110 \u2192 200") + L"\n" + line(IDC_STEP_Y, L"0.0069851349 \u2192 abc"),
+       line(IDC_AREA_X, L"321 \u2192 110") + L"\n" + line(IDC_STEP_Y, L"0.5 \u2192 0.0069851349")},
+      {"nothing changed",
+       kDefaultIni,
+       kDefaultIni,
+       {},
+       kNoChanges.In(language),
+       kNoChanges.In(language)},
+      {"no files", nullptr, nullptr, {}, L"", L""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Sandbox sandbox;
+    if (c.ini) sandbox.WriteIni(c.ini);
+    if (c.bak) WriteFileBytes(sandbox.IniPath() + L".bak", c.bak);
+    const auto names = sandbox.FileNames();
+    Program program(sandbox);
+    ASSERT_TRUE(program.WaitForForm());
+    for (const FieldShown& edit : c.edits) program.SetText(edit.id, edit.shown);
+    Command(program, IDM_SHOW_CHANGES);
+    MessageBoxInfo box;
+    ASSERT_TRUE(program.WaitForMessageBox(box));
+    EXPECT_EQ(Narrow(box.caption), Narrow(kChangesCaption.In(language)));
+    const std::wstring form = c.ini ? c.form : kFileMissing.In(language, sandbox.IniPath());
+    const std::wstring last =
+        c.bak ? c.last : kFileMissing.In(language, sandbox.IniPath() + L".bak");
+    EXPECT_EQ(Narrow(Lower(box.text)), Narrow(Lower(kChanges.In(language, form, last))));
+    ASSERT_TRUE(program.DismissMessageBox(box));
+    program.PostClick(IDCANCEL);
+    ASSERT_TRUE(program.WaitForExit());
+    EXPECT_EQ(sandbox.FileNames(), names) << "a file was written";
+  }
+}
+
+// The text OK would write, after the file's path; a bad field is refused as OK
+// refuses it, and the clipboard keeps what it had.
+TEST(CopySettings, PutsWhatOkWouldWriteOnTheClipboard) {
+  Sandbox sandbox;
+  sandbox.WriteIni(kEditedIni);
+  const FileState before = sandbox.Ini();
+  Program program(sandbox);
+  ASSERT_TRUE(program.WaitForForm());
+  SetClipboardText(L"kept");
+  program.SetText(IDC_SPEED_BASE, L"4.5");
+  Command(program, IDM_COPY_SETTINGS);
+  MessageBoxInfo box;
+  ASSERT_TRUE(program.WaitForMessageBox(box));
+  EXPECT_EQ(Narrow(box.text),
+            Narrow(FieldMessage(IDC_SPEED_BASE, FieldKind::kInteger, Fault::kNotWhole)));
+  ASSERT_TRUE(program.DismissMessageBox(box));
+  EXPECT_EQ(Narrow(ClipboardText()), "kept");
+
+  program.SetText(IDC_SPEED_BASE, L"41");
+  Command(program, IDM_COPY_SETTINGS);
+  std::string expected = kEditedIni;
+  expected.replace(expected.find("nSpeedBase = 40"), 15, "nSpeedBase = 41");
+  EXPECT_TRUE(Eventually(ClipboardText, sandbox.IniPath() + L"\r\n" + Widen(expected)));
+  program.PostClick(IDCANCEL);
+  ASSERT_TRUE(program.WaitForExit());
+  EXPECT_EQ(sandbox.Ini(), before);
 }
 
 // ---------------------------------------------------------------- about

@@ -131,12 +131,12 @@ inline const std::map<int, Said> kFieldNames = {
 // What is wrong with a refused text.
 enum class Fault { kEmpty, kNotANumber, kNotWhole, kOutOfRange };
 inline const std::map<Fault, Said> kFaultSaid = {
-    {Fault::kEmpty, {L"The field {1} is empty.", L"“{1}”不能为空。"}},
+    {Fault::kEmpty, {L"The field “{1}” is empty.", L"“{1}”不能为空。"}},
     {Fault::kNotANumber,
-     {L"The text in the field {1} is not a number.", L"“{1}”中填写的不是数字。"}},
-    {Fault::kNotWhole, {L"The field {1} takes whole numbers only.", L"“{1}”只能填写整数。"}},
+     {L"The text in the field “{1}” is not a number.", L"“{1}”中填写的不是数字。"}},
+    {Fault::kNotWhole, {L"The field “{1}” takes whole numbers only.", L"“{1}”只能填写整数。"}},
     {Fault::kOutOfRange,
-     {L"The number in the field {1} is out of range.", L"“{1}”中的数字超出了允许的范围。"}},
+     {L"The number in the field “{1}” is out of range.", L"“{1}”中的数字超出了允许的范围。"}},
 };
 // What a field of each kind accepts.
 inline const Said kNumberAccepted = {
@@ -253,21 +253,36 @@ inline const std::map<int, Said> kCalculatorFieldNames = {
     {IDC_REDUCTION_RATIO, {L"reduction ratio", L"旋转系数：减速比"}},
     {IDC_SWIVEL_MICROSTEPS, {L"driver microsteps (swivel modulus)", L"旋转系数：驱动器细分数"}},
 };
-inline const Said kNotPositive = {L"The field {1} must be a number greater than zero.",
+inline const Said kNotPositive = {L"The field “{1}” must be a number greater than zero.",
                                   L"“{1}”必须是大于零的数。"};
 inline const Said kNoResult = {
     L"No usable result: it is not finite, or it is zero at ten decimals. Check the fields from "
-    L"{1} on.",
+    L"“{1}” on.",
     L"算不出可用的结果：结果不是有限的数，或保留小数点后10位时为零。请从“{1}”起检查各项。"};
 
 // The commands the form adds to its system menu, in their order.
-inline const Said kMenuCalculator = {L"Step and swivel calculator\u2026",
-                                     L"步长与旋转系数计算\u2026"};
-inline const Said kMenuRestoreDefaults = {L"Restore defaults", L"恢复默认值"};
-inline const Said kMenuUndoSave = {L"Undo last save", L"撤销上次保存"};
-inline const Said kMenuAbout = {L"About V7ER\u2026", L"关于 V7ER\u2026"};
+inline const Said kMenuCalculator = {L"Step and swivel calcu&lator\u2026",
+                                     L"步长与旋转系数计算(&L)\u2026"};
+inline const Said kMenuShowChanges = {L"Show c&hanges\u2026", L"查看改动(&H)\u2026"};
+inline const Said kMenuCopySettings = {L"Cop&y settings", L"复制参数(&Y)"};
+inline const Said kMenuRestoreDefaults = {L"Restore &defaults", L"恢复默认值(&D)"};
+inline const Said kMenuUndoSave = {L"&Undo last save", L"撤销上次保存(&U)"};
+inline const Said kMenuAbout = {L"About &V7ER\u2026", L"关于 V7ER(&V)\u2026"};
 
-inline const Said kUndoCaption = kMenuUndoSave;
+inline const Said kUndoCaption = {L"Undo last save", L"撤销上次保存"};
+inline const Said kChangesCaption = {L"Show changes", L"查看改动"};
+// The form against printer.ini, then the last save; "{1}" and "{2}" each a
+// list of kChangeLine or kNoChanges.
+inline const Said kChanges = {
+    L"Changes in the form, not saved yet (printer.ini \u2192 the form):\n{1}\n\nChanged by the "
+    L"last save (printer.ini.bak \u2192 printer.ini):\n{2}",
+    L"窗口中尚未保存的改动（printer.ini \u2192 窗口）：\n{1}\n\n上次保存的改动（printer.ini.bak "
+    L"\u2192 printer.ini）：\n{2}"};
+inline const Said kChangeLine = {L"\u201C{1}\u201D: {2}", L"\u201C{1}\u201D\uFF1A{2}"};
+inline const Said kNoChanges = {L"No changes.", L"没有改动。"};
+inline const Said kFileMissing = {L"The file {1} is not there.", L"找不到文件 {1}。"};
+inline const Said kPutReport = {L"{1} was put into \u201C{2}\u201D.",
+                                L"已将 {1} 填入\u201C{2}\u201D。"};
 inline const Said kNoBackup = {
     L"There is no save to undo: the file kept by the last save is not there:\n{1}",
     L"没有可撤销的保存：找不到上次保存前的文件\n{1}"};

@@ -174,7 +174,7 @@ TEST(ModeEnabling, DisabledFieldIsValidatedAndSaved) {
   program.SetText(IDC_STEP_Y, L"abc");
   const Said opened_by = {
       L"This field is disabled in the selected marking mode. To correct it, first select "
-      L"平面刻印(Z为升降轴), Z轴旋转 or Z轴逐字旋转.",
+      L"“平面刻印(Z为升降轴)”, “Z轴旋转” or “Z轴逐字旋转”.",
       L"当前的刻印机模式下此项不可用。如需修改，请先选择“平面刻印(Z为升降轴)”、“Z轴旋转”或“Z轴逐字"
       L"旋转”。"};
   EXPECT_TRUE(
@@ -220,13 +220,13 @@ TEST(ModeEnabling, DisabledFieldMessageNamesTheOptionsThatEnableIt) {
       {2,
        IDC_STEP_Z,
        {L"This field is disabled in the selected marking mode. To correct it, first select "
-        L"平面刻印(Z为升降轴), Y轴旋转(Z为升降轴) or Z轴翻转刻印.",
+        L"“平面刻印(Z为升降轴)”, “Y轴旋转(Z为升降轴)” or “Z轴翻转刻印”.",
         L"当前的刻印机模式下此项不可用。如需修改，请先选择“平面刻印(Z为升降轴)”、“Y轴旋转(Z为升降"
         L"轴)”或“Z轴翻转刻印”。"}},
       {0,
        IDC_SWIVEL_MODULUS,
        {L"This field is disabled in the selected marking mode. To correct it, first select "
-        L"Y轴旋转(Z为升降轴), Z轴旋转, Z轴逐字旋转 or Z轴翻转刻印.",
+        L"“Y轴旋转(Z为升降轴)”, “Z轴旋转”, “Z轴逐字旋转” or “Z轴翻转刻印”.",
         L"当前的刻印机模式下此项不可用。如需修改，请先选择“Y轴旋转(Z为升降轴)”、“Z轴旋转”、“Z轴逐字"
         L"旋转”或“Z轴翻转刻印”。"}},
   };
