@@ -10,3 +10,56 @@ void __verbose_terminate_handler() {
 }
 }  // namespace __gnu_cxx
 #endif
+
+// Nothing in the program throws or catches, but the library's containers and
+// strings call these on misuse or when memory runs out, and libstdc++'s own
+// versions throw: they link the exception machinery, the unwinder and a second
+// string implementation (about 80 KiB). Ending the program is what an uncaught
+// exception would do.
+#include <new>
+
+#if defined(__GLIBCXX__)
+namespace std {
+void __throw_bad_alloc() {
+  std::abort();
+}
+void __throw_bad_array_new_length() {
+  std::abort();
+}
+void __throw_length_error(const char*) {
+  std::abort();
+}
+void __throw_logic_error(const char*) {
+  std::abort();
+}
+void __throw_out_of_range(const char*) {
+  std::abort();
+}
+void __throw_out_of_range_fmt(const char*, ...) {
+  std::abort();
+}
+void __throw_invalid_argument(const char*) {
+  std::abort();
+}
+}  // namespace std
+
+void* operator new(std::size_t size) {
+  if (void* memory = std::malloc(size ? size : 1)) return memory;
+  std::abort();
+}
+void* operator new[](std::size_t size) {
+  return operator new(size);
+}
+void operator delete(void* memory) noexcept {
+  std::free(memory);
+}
+void operator delete[](void* memory) noexcept {
+  std::free(memory);
+}
+void operator delete(void* memory, std::size_t) noexcept {
+  std::free(memory);
+}
+void operator delete[](void* memory, std::size_t) noexcept {
+  std::free(memory);
+}
+#endif
