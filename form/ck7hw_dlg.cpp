@@ -59,15 +59,18 @@ std::wstring OptionName(HWND option) {
 }
 
 // Why a save failed, in the user's language; the system's own reason where it
-// gave one.
-std::wstring SaveFailureReason(const SaveResult& result) {
+// gave one. In a folder Windows protects, an administrator's save would go to a
+// file the main application does not read: no such advice there.
+std::wstring SaveFailureReason(const SaveResult& result, const SettingsPlace& place) {
   std::wstring systemReason = result.reason;
   if (systemReason.empty()) {
     systemReason = FormatResourceString(IDS_SYSTEM_ERROR, {std::to_wstring(result.systemError)});
   }
   switch (result.problem) {
     case SaveProblem::AccessDenied:
-      return FormatResourceString(IDS_REASON_ACCESS_DENIED, {systemReason});
+      return FormatResourceString(
+          place.userCopy.empty() ? IDS_REASON_ACCESS_DENIED : IDS_REASON_ACCESS_DENIED_PROTECTED,
+          {systemReason});
     case SaveProblem::ReadOnlyFile:
       return LoadResourceString(IDS_REASON_READ_ONLY);
     case SaveProblem::ReadOnlyBackup:
@@ -106,7 +109,8 @@ std::wstring ProgramVersion() {
 
 // Whether the settings file is there and a save could replace it, found out
 // as the save finds it, without changing anything.
-std::wstring SettingsFileState(const std::wstring& path) {
+std::wstring SettingsFileState(const SettingsPlace& place) {
+  const std::wstring& path = place.path;
   SaveResult check;
   bool exists = false;
   SaveFailure failure;
@@ -115,7 +119,7 @@ std::wstring SettingsFileState(const std::wstring& path) {
   if (check.problem == SaveProblem::None) return LoadResourceString(IDS_ABOUT_WRITABLE);
   check.reason = failure.reason;
   check.systemError = failure.systemError;
-  return FormatResourceString(IDS_ABOUT_NOT_WRITABLE, {SaveFailureReason(check)});
+  return FormatResourceString(IDS_ABOUT_NOT_WRITABLE, {SaveFailureReason(check, place)});
 }
 
 // A system metric at the window's DPI: Windows 10 1607 and later know the DPI
@@ -290,7 +294,8 @@ bool CK7HWDlg::OnInitDialog() {
   // A window that never asked for its own copy is shown Windows' shared system
   // menu, which no program may change: take the copy before it can be shown.
   m_systemMenu = GetSystemMenu(GetSafeHwnd(), FALSE);
-  LoadSettings(m_params);
+  m_place = FindSettingsPlace(SystemFiles(), ExecutableDirectory());
+  LoadSettingsFrom(m_place.path, m_params);
   UpdateData(false);
   ApplyModeEnabling(m_params.nPrintMode);
   return true;
@@ -379,7 +384,7 @@ INT_PTR CK7HWDlg::OnQueryDragIcon(WPARAM, LPARAM) {
 
 void CK7HWDlg::OnOkClicked(UINT, int, HWND) {
   if (!UpdateData(true)) return;  // the bad field has been reported and focused
-  const SaveResult result = SaveSettings(m_params);
+  const SaveResult result = SaveSettingsAt(SystemFiles(), m_place, m_params);
   if (!result.saved) {
     // Stay open: the edits are still in the form, to save again or cancel.
     ShowSaveFailure(result);
@@ -389,8 +394,11 @@ void CK7HWDlg::OnOkClicked(UINT, int, HWND) {
 }
 
 void CK7HWDlg::ShowSaveFailure(const SaveResult& result) {
-  const std::wstring text =
-      FormatResourceString(IDS_SAVE_FAILED, {result.path, SaveFailureReason(result)});
+  std::wstring text =
+      FormatResourceString(IDS_SAVE_FAILED, {result.path, SaveFailureReason(result, m_place)});
+  if (m_place.OtherCopyRead()) {
+    text += L"\n\n" + FormatResourceString(IDS_USER_COPY_NOTE, {m_place.userCopy});
+  }
   MessageBoxW(GetSafeHwnd(), text.c_str(), LoadResourceString(IDS_SAVE_FAILED_CAPTION).c_str(),
               MB_OK | MB_ICONERROR);
 }
@@ -413,7 +421,7 @@ INT_PTR CK7HWDlg::OnInitMenuPopup(WPARAM, LPARAM lParam) {
   if (!HIWORD(lParam) || !m_systemMenu) return FALSE;
   if (!m_commandsAppended) m_commandsAppended = AppendCommands();
   if (!m_commandsAppended) return FALSE;
-  const bool backup = IsFile(BackupPath(SettingsPath()));
+  const bool backup = IsFile(BackupPath(m_place.path));
   // -1: the item is gone (the menu was made anew); append them all again next time.
   if (EnableMenuItem(m_systemMenu, IDM_UNDO_SAVE,
                      MF_BYCOMMAND | (backup ? MF_ENABLED : MF_GRAYED)) == -1) {
@@ -457,7 +465,7 @@ void CK7HWDlg::OnUndoSave(UINT, int, HWND) {
   // As the form opens: the defaults, with whatever the file holds laid over
   // them. The command may come while the menu item is greyed (or the file went
   // away since): say so rather than fill the form with defaults.
-  const std::wstring backup = BackupPath(SettingsPath());
+  const std::wstring backup = BackupPath(m_place.path);
   HardwareParams params;
   if (LoadSettingsFrom(backup, params)) {
     ShowParams(params);
@@ -487,7 +495,7 @@ std::vector<SettingValue> CK7HWDlg::FormValues() {
 
 // Nothing is written: what OK would change, and what the last save changed.
 void CK7HWDlg::OnShowChanges(UINT, int, HWND) {
-  const std::wstring path = SettingsPath();
+  const std::wstring& path = m_place.path;
   std::wstring fileWhy, backupWhy;
   const std::vector<SettingValue> onDisk = FileValues(path, fileWhy);
   const std::vector<SettingValue> kept = FileValues(BackupPath(path), backupWhy);
@@ -503,8 +511,7 @@ void CK7HWDlg::OnShowChanges(UINT, int, HWND) {
 // The text OK would write, after a line with the file's path.
 void CK7HWDlg::OnCopySettings(UINT, int, HWND) {
   if (!UpdateData(true)) return;  // the bad field has been reported and focused
-  if (PutOnClipboard(GetSafeHwnd(), SettingsPath() + L"\r\n" + FormatSettingsText(m_params)))
-    return;
+  if (PutOnClipboard(GetSafeHwnd(), m_place.path + L"\r\n" + FormatSettingsText(m_params))) return;
   const std::wstring text =
       FormatResourceString(IDS_COPY_FAILED, {SystemErrorText(GetLastError())});
   MessageBoxW(GetSafeHwnd(), text.c_str(), MenuText(IDS_MENU_COPY_SETTINGS).c_str(),
@@ -512,9 +519,13 @@ void CK7HWDlg::OnCopySettings(UINT, int, HWND) {
 }
 
 void CK7HWDlg::OnAbout(UINT, int, HWND) {
-  const std::wstring path = SettingsPath();
-  const std::wstring text =
-      FormatResourceString(IDS_ABOUT, {ProgramVersion(), path, SettingsFileState(path)});
+  std::wstring text =
+      FormatResourceString(IDS_ABOUT, {ProgramVersion(), m_place.path, SettingsFileState(m_place)});
+  // Which file, and why, where Windows keeps a copy for this user.
+  if (m_place.InUserCopy()) text += L"\n\n" + LoadResourceString(IDS_ABOUT_USER_COPY);
+  if (m_place.OtherCopyRead()) {
+    text += L"\n\n" + FormatResourceString(IDS_USER_COPY_NOTE, {m_place.userCopy});
+  }
   MessageBoxW(GetSafeHwnd(), text.c_str(), LoadResourceString(IDS_ABOUT_CAPTION).c_str(),
               MB_OK | MB_ICONINFORMATION);
 }

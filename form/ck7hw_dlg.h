@@ -11,6 +11,7 @@
 #include "dialog.h"
 #include "hardware_params.h"
 #include "settings_file.h"
+#include "settings_place.h"
 #include "settings_text.h"
 
 // The "Hardware Parameter Setup" form: shows the parameters from printer.ini
@@ -74,6 +75,8 @@ class CK7HWDlg : public Dialog {
   HMENU m_systemMenu = nullptr;
   bool m_commandsAppended = false;
   HardwareParams m_params;
+  // The printer.ini the main application reads, found when the form opens.
+  SettingsPlace m_place;
   // The fields whose use depends on the marking mode.
   Control m_stepY;
   Control m_stepZ;

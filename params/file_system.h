@@ -59,7 +59,15 @@ class FileSystem {
   virtual SystemError List(const std::wstring& folder, const std::wstring& prefix,
                            std::vector<std::wstring>& names) = 0;
 
+  // Makes one folder; one that is there already is no error.
+  virtual SystemError MakeFolder(const std::wstring& path) = 0;
+
   virtual ErrorKind KindOf(SystemError error) const = 0;
+  // Whether this process runs with an administrator's rights (Windows'
+  // elevation); false where the system has no such notion.
+  virtual bool Elevated() = 0;
+  // A variable of the process's environment; empty if it has none.
+  virtual std::wstring Environment(const std::wstring& name) = 0;
   virtual std::uint64_t ProcessNumber() const = 0;
   virtual void Wait(int milliseconds) = 0;
 };

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -131,6 +132,18 @@ class PosixFiles final : public FileSystem {
     }
     ::closedir(directory);
     return 0;
+  }
+
+  SystemError MakeFolder(const std::wstring& path) override {
+    if (::mkdir(NativePath(path).c_str(), 0777) == 0 || errno == EEXIST) return 0;
+    return LastError();
+  }
+
+  bool Elevated() override { return false; }
+
+  std::wstring Environment(const std::wstring& name) override {
+    const char* value = std::getenv(NativePath(name).c_str());
+    return value ? DecodeLocaleText(value) : std::wstring();
   }
 
   ErrorKind KindOf(SystemError error) const override {

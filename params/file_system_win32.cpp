@@ -113,6 +113,43 @@ class Win32Files final : public FileSystem {
     return 0;
   }
 
+  SystemError MakeFolder(const std::wstring& path) override {
+    if (CreateDirectoryW(ExtendedLengthPath(path).c_str(), nullptr)) return 0;
+    return GetLastError() == ERROR_ALREADY_EXISTS ? 0 : LastError();
+  }
+
+  // Asked only for a program in a protected folder: advapi32 is looked up
+  // then, not loaded by every start.
+  bool Elevated() override {
+    using OpenToken = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE*);
+    using TokenInformation = BOOL(WINAPI*)(HANDLE, TOKEN_INFORMATION_CLASS, void*, DWORD, DWORD*);
+    const HMODULE advapi = LoadLibraryW(L"advapi32.dll");
+    const auto open = reinterpret_cast<OpenToken>(
+        reinterpret_cast<void (*)()>(GetProcAddress(advapi, "OpenProcessToken")));
+    const auto query = reinterpret_cast<TokenInformation>(
+        reinterpret_cast<void (*)()>(GetProcAddress(advapi, "GetTokenInformation")));
+    HANDLE token = nullptr;
+    TOKEN_ELEVATION elevation = {};
+    DWORD size = 0;
+    const bool asked = open && query && open(GetCurrentProcess(), TOKEN_QUERY, &token) &&
+                       query(token, TokenElevation, &elevation, sizeof elevation, &size);
+    if (token) CloseHandle(token);
+    return asked && elevation.TokenIsElevated;
+  }
+
+  std::wstring Environment(const std::wstring& name) override {
+    std::wstring value(MAX_PATH, L'\0');
+    for (;;) {
+      const DWORD length =
+          GetEnvironmentVariableW(name.c_str(), value.data(), static_cast<DWORD>(value.size()));
+      if (length < value.size()) {
+        value.resize(length);
+        return value;
+      }
+      value.resize(length);
+    }
+  }
+
   ErrorKind KindOf(SystemError error) const override {
     switch (error) {
       case ERROR_FILE_NOT_FOUND:

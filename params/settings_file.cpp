@@ -66,6 +66,11 @@ SaveResult SaveSettings(const HardwareParams& params) {
 }
 
 SaveResult SaveSettingsTo(const std::wstring& path, const HardwareParams& params) {
+  return SaveSettingsTo(SystemFiles(), path, params);
+}
+
+SaveResult SaveSettingsTo(FileSystem& files, const std::wstring& path,
+                          const HardwareParams& params) {
   SaveResult result;
   result.path = path;
   // A line feed would end the line early and turn the rest into a line of its own.
@@ -74,7 +79,7 @@ SaveResult SaveSettingsTo(const std::wstring& path, const HardwareParams& params
     return result;
   }
   SaveFailure failure;
-  result.problem = ReplaceFileContents(SystemFiles(), path, BackupPath(path),
+  result.problem = ReplaceFileContents(files, path, BackupPath(path),
                                        EncodeLocaleText(FormatSettingsText(params)), failure);
   if (result.problem != SaveProblem::None) {
     result.path = failure.file;

@@ -31,3 +31,5 @@ bool LoadSettingsFrom(const std::wstring& path, HardwareParams& params);
 // safely on disk.
 SaveResult SaveSettings(const HardwareParams& params);
 SaveResult SaveSettingsTo(const std::wstring& path, const HardwareParams& params);
+SaveResult SaveSettingsTo(FileSystem& files, const std::wstring& path,
+                          const HardwareParams& params);

@@ -81,6 +81,9 @@
 #define IDS_CHANGES_FILE_UNREADABLE 349  // %1 the file, %2 why
 #define IDS_COPY_FAILED 350              // %1 why
 #define IDS_PUT_REPORT 351               // %1 the value, %2 the field's name
+#define IDS_REASON_ACCESS_DENIED_PROTECTED 352  // %1 the system's reason
+#define IDS_ABOUT_USER_COPY 353
+#define IDS_USER_COPY_NOTE 354  // %1 the user's copy
 
 // Commands of the form's system menu: below 0xF000, low four bits clear.
 #define IDM_CALCULATOR 0x0010

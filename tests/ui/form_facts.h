@@ -288,6 +288,16 @@ inline const Said kNoBackup = {
     L"没有可撤销的保存：找不到上次保存前的文件\n{1}"};
 
 inline const Said kAboutCaption = {L"About V7ER", L"关于 V7ER"};
+// Where Windows keeps a copy of printer.ini for this user.
+inline const Said kAboutUserCopy = {
+    L"This is your own copy of the settings: Windows keeps it for older programs in the "
+    L"program's folder, and the main application reads it.",
+    L"这是您自己的设置副本：Windows 为该文件夹中的旧程序保存此副本，主程序读取的就是它。"};
+inline const Said kUserCopyNote = {
+    L"You also have your own copy of the settings:\n{1}\nThe main application, run without "
+    L"administrator rights, reads that copy, not this file.",
+    L"您还有一份自己的设置副本：\n{1}"
+    L"\n不以管理员身份运行时，主程序读取的是那份副本，而不是此文件。"};
 inline const Said kAbout = {L"V7ER Hardware Parameter Setup\nVersion {1}\n\nSettings file:\n{2}",
                             L"V7ER 硬件参数设置\n版本 {1}\n\n设置文件：\n{2}"};
 inline const Said kAboutWritable = {L"Found; it can be written.", L"已找到，可以写入。"};

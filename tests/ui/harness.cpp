@@ -302,19 +302,33 @@ Program::Program(const Sandbox& sandbox, Start start) {
   if (start == Start::kFromUnixShell || start == Start::kRelayTraced) {
     StartFromUnixShell(sandbox, start == Start::kRelayTraced);
   } else {
-    StartDirectly(sandbox, start == Start::kSuspended);
+    StartDirectly(sandbox, start == Start::kSuspended, start == Start::kWithoutElevation);
   }
 }
 
-void Program::StartDirectly(const Sandbox& sandbox, bool suspended) {
+void Program::StartDirectly(const Sandbox& sandbox, bool suspended, bool limited) {
   const std::wstring exe = sandbox.ExePath();
   std::wstring command_line = L"\"" + exe + L"\"";
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE,
-                      suspended ? CREATE_SUSPENDED : 0, nullptr, sandbox.Dir().c_str(), &startup,
-                      &info)) {
+  HANDLE own = nullptr;
+  TOKEN_LINKED_TOKEN linked = {};
+  DWORD size = 0;
+  if (limited && (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &own) ||
+                  !GetTokenInformation(own, TokenLinkedToken, &linked, sizeof linked, &size))) {
+    ADD_FAILURE() << "no linked token: error " << GetLastError();
+  }
+  if (own) CloseHandle(own);
+  const BOOL started =
+      limited ? CreateProcessAsUserW(linked.LinkedToken, exe.c_str(), command_line.data(), nullptr,
+                                     nullptr, FALSE, suspended ? CREATE_SUSPENDED : 0, nullptr,
+                                     sandbox.Dir().c_str(), &startup, &info)
+              : CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE,
+                               suspended ? CREATE_SUSPENDED : 0, nullptr, sandbox.Dir().c_str(),
+                               &startup, &info);
+  if (linked.LinkedToken) CloseHandle(linked.LinkedToken);
+  if (!started) {
     ADD_FAILURE() << "cannot start " << Narrow(exe) << ": error " << GetLastError();
     return;
   }

@@ -132,6 +132,9 @@ class Program {
     // menu trace (which gives the texts of menu items) written to relay.log in
     // the sandbox directory.
     kRelayTraced,
+    // Directly, with the token linked to this process's: Wine runs every
+    // process elevated, and its linked token is the limited one.
+    kWithoutElevation,
   };
 
   explicit Program(const Sandbox& sandbox, Start start = Start::kNow);
@@ -202,7 +205,7 @@ class Program {
 
  private:
   std::vector<HWND> TopLevelWindows() const;
-  void StartDirectly(const Sandbox& sandbox, bool suspended);
+  void StartDirectly(const Sandbox& sandbox, bool suspended, bool limited = false);
   void StartFromUnixShell(const Sandbox& sandbox, bool relay_traced);
 
   HANDLE process_ = nullptr;

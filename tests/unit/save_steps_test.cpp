@@ -68,7 +68,12 @@ class FailingFiles final : public FileSystem {
                    std::vector<std::wstring>& names) override {
     return Fails() ? Error() : real_.List(folder, prefix, names);
   }
+  SystemError MakeFolder(const std::wstring& path) override {
+    return Fails() ? Error() : real_.MakeFolder(path);
+  }
   ErrorKind KindOf(SystemError error) const override { return real_.KindOf(error); }
+  bool Elevated() override { return real_.Elevated(); }
+  std::wstring Environment(const std::wstring& name) override { return real_.Environment(name); }
   std::uint64_t ProcessNumber() const override { return real_.ProcessNumber(); }
   void Wait(int milliseconds) override { waited += milliseconds; }
 

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+
+#include "file_system.h"
+#include "hardware_params.h"
+#include "settings_file.h"
+
+// Which printer.ini the main application reads. It is an older program without
+// a manifest: run without elevation from a protected folder (Program Files,
+// Windows, ProgramData), Windows gives it a per-user copy of each file it could
+// not write there, under %LOCALAPPDATA%\VirtualStore plus the folder's path
+// without its drive, and from then on its reads find that copy first. V7ER,
+// which Windows never redirects, finds the file the same way.
+struct SettingsPlace {
+  std::wstring path;           // the file read and saved
+  std::wstring besideProgram;  // printer.ini beside the program
+  std::wstring userCopy;       // this user's copy; empty outside a protected folder
+  bool elevated = false;
+  bool userCopyExists = false;
+  bool InUserCopy() const { return !userCopy.empty() && path == userCopy; }
+  // The main application, run without elevation, reads the user's copy and
+  // not the file this (elevated) run uses.
+  bool OtherCopyRead() const { return elevated && userCopyExists && !InUserCopy(); }
+};
+
+// `programFolder` ends in its separator. One elevation query and one look at
+// the user's copy, and those only for a protected folder.
+SettingsPlace FindSettingsPlace(FileSystem& files, const std::wstring& programFolder);
+
+// Saves at `place.path`. Without elevation, when the folder beside the program
+// refuses the save for lack of rights, the user's copy and its folders are
+// made and the save goes there, as Windows' own redirection would; `place`
+// then names it.
+SaveResult SaveSettingsAt(FileSystem& files, SettingsPlace& place, const HardwareParams& params);
