@@ -66,7 +66,7 @@
 #define IDS_NO_BACKUP 334          // %1 the backup file
 #define IDS_BACKUP_UNREADABLE 335  // %1 the backup file, %2 why
 #define IDS_ABOUT_CAPTION 336
-#define IDS_ABOUT 337              // %1 version, %2 settings file, %3 its state
+#define IDS_ABOUT 337  // %1 version, %2 settings file, %3 its state
 #define IDS_ABOUT_WRITABLE 338
 #define IDS_ABOUT_NOT_WRITABLE 339  // %1 why
 #define IDS_ABOUT_NOT_FOUND 340
@@ -74,13 +74,13 @@
 #define IDS_CALC_NO_RESULT 342     // %1 the first field of the calculation
 #define IDS_MENU_SHOW_CHANGES 343
 #define IDS_MENU_COPY_SETTINGS 344
-#define IDS_CHANGES 345                  // %1 the form against the file, %2 the last save
-#define IDS_CHANGE_LINE 346              // %1 the setting's name, %2 before, %3 after
+#define IDS_CHANGES 345      // %1 the form against the file, %2 the last save
+#define IDS_CHANGE_LINE 346  // %1 the setting's name, %2 before, %3 after
 #define IDS_NO_CHANGES 347
-#define IDS_CHANGES_FILE_MISSING 348     // %1 the file
-#define IDS_CHANGES_FILE_UNREADABLE 349  // %1 the file, %2 why
-#define IDS_COPY_FAILED 350              // %1 why
-#define IDS_PUT_REPORT 351               // %1 the value, %2 the field's name
+#define IDS_CHANGES_FILE_MISSING 348            // %1 the file
+#define IDS_CHANGES_FILE_UNREADABLE 349         // %1 the file, %2 why
+#define IDS_COPY_FAILED 350                     // %1 why
+#define IDS_PUT_REPORT 351                      // %1 the value, %2 the field's name
 #define IDS_REASON_ACCESS_DENIED_PROTECTED 352  // %1 the system's reason
 #define IDS_ABOUT_USER_COPY 353
 #define IDS_USER_COPY_NOTE 354  // %1 the user's copy

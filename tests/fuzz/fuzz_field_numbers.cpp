@@ -37,8 +37,8 @@ std::wstring Halfwidth(std::wstring text) {
       c = L'.';
     } else if (c == 0x3000) {
       c = L' ';
-    } else if ((c >= 0xFF10 && c <= 0xFF19) || c == 0xFF0E || c == 0xFF0D || c == 0xFF0B || c == 0xFF45 ||
-        c == 0xFF25) {
+    } else if ((c >= 0xFF10 && c <= 0xFF19) || c == 0xFF0E || c == 0xFF0D || c == 0xFF0B ||
+               c == 0xFF45 || c == 0xFF25) {
       c = static_cast<wchar_t>(c - 0xFEE0);  // the full-width block mirrors ASCII
     }
   }
