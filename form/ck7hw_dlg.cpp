@@ -247,9 +247,7 @@ CK7HWDlg::CK7HWDlg()
       m_hIcon(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME))) {}
 
 CK7HWDlg::~CK7HWDlg() {
-  for (const HICON icon : {m_bigIcon, m_smallIcon}) {
-    if (icon) DestroyIcon(icon);
-  }
+  if (m_smallIcon) DestroyIcon(m_smallIcon);
 }
 
 std::span<const MessageEntry> CK7HWDlg::GetMessageTable() const {
@@ -285,10 +283,10 @@ void CK7HWDlg::DoDataExchange(DataExchange& exchange) {
 
 bool CK7HWDlg::OnInitDialog() {
   Dialog::OnInitDialog();
-  m_bigIcon = IconOfSize(SystemMetricAtDpi(GetSafeHwnd(), SM_CXICON));
+  // The big icon is LoadIconW's, at the big size; the small one is drawn from
+  // the image for the small size at the form's DPI, not shrunk from the big.
   m_smallIcon = IconOfSize(SystemMetricAtDpi(GetSafeHwnd(), SM_CXSMICON));
-  SendMessageW(GetSafeHwnd(), WM_SETICON, ICON_BIG,
-               reinterpret_cast<LPARAM>(m_bigIcon ? m_bigIcon : m_hIcon));
+  SendMessageW(GetSafeHwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
   SendMessageW(GetSafeHwnd(), WM_SETICON, ICON_SMALL,
                reinterpret_cast<LPARAM>(m_smallIcon ? m_smallIcon : m_hIcon));
   // A window that never asked for its own copy is shown Windows' shared system

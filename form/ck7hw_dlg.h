@@ -68,8 +68,7 @@ class CK7HWDlg : public Dialog {
   void ShowParams(const HardwareParams& params);
 
   HICON m_hIcon;
-  // The caption's and the taskbar's, each drawn at the size the form's DPI asks.
-  HICON m_bigIcon = nullptr;
+  // The caption's, drawn at the size the form's DPI asks.
   HICON m_smallIcon = nullptr;
   // The form's own copy of its system menu, the one Windows lets us change.
   HMENU m_systemMenu = nullptr;

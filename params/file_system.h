@@ -15,7 +15,6 @@ using SystemError = std::uint32_t;
 // What the code above the seam needs to know of an error.
 enum class ErrorKind {
   Other,
-  NotFound,      // no such file or folder
   Exists,        // a new file's name is taken
   AccessDenied,  // refused for lack of rights, or (Windows) a file in use
   Busy,          // another program holds the file (sharing or lock violation)

@@ -29,6 +29,20 @@ int AsDescriptor(FileSystem::Handle file) {
   return static_cast<int>(file);
 }
 
+// A read or write, made again when a signal cut it short; `count` the bytes.
+template <typename Call>
+SystemError Transferred(Call call, std::size_t& count) {
+  count = 0;
+  for (;;) {
+    const ssize_t done = call();
+    if (done >= 0) {
+      count = static_cast<std::size_t>(done);
+      return 0;
+    }
+    if (errno != EINTR) return LastError();
+  }
+}
+
 // Makes a rename into `path`'s folder durable.
 void SyncFolderOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
@@ -65,15 +79,7 @@ class PosixFiles final : public FileSystem {
   }
 
   SystemError Read(Handle file, char* buffer, std::size_t size, std::size_t& count) override {
-    count = 0;
-    for (;;) {
-      const ssize_t read = ::read(AsDescriptor(file), buffer, size);
-      if (read >= 0) {
-        count = static_cast<std::size_t>(read);
-        return 0;
-      }
-      if (errno != EINTR) return LastError();
-    }
+    return Transferred([&] { return ::read(AsDescriptor(file), buffer, size); }, count);
   }
 
   SystemError CreateNew(const std::wstring& path, std::uint32_t mode, Handle& file) override {
@@ -86,15 +92,7 @@ class PosixFiles final : public FileSystem {
 
   SystemError Write(Handle file, const char* bytes, std::size_t size,
                     std::size_t& written) override {
-    written = 0;
-    for (;;) {
-      const ssize_t count = ::write(AsDescriptor(file), bytes, size);
-      if (count >= 0) {
-        written = static_cast<std::size_t>(count);
-        return 0;
-      }
-      if (errno != EINTR) return LastError();
-    }
+    return Transferred([&] { return ::write(AsDescriptor(file), bytes, size); }, written);
   }
 
   SystemError Flush(Handle file) override {
@@ -148,8 +146,6 @@ class PosixFiles final : public FileSystem {
 
   ErrorKind KindOf(SystemError error) const override {
     switch (static_cast<int>(error)) {
-      case ENOENT:
-        return ErrorKind::NotFound;
       case EEXIST:
         return ErrorKind::Exists;
       case EACCES:

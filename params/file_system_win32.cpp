@@ -152,9 +152,6 @@ class Win32Files final : public FileSystem {
 
   ErrorKind KindOf(SystemError error) const override {
     switch (error) {
-      case ERROR_FILE_NOT_FOUND:
-      case ERROR_PATH_NOT_FOUND:
-        return ErrorKind::NotFound;
       case ERROR_FILE_EXISTS:
       case ERROR_ALREADY_EXISTS:
         return ErrorKind::Exists;

@@ -28,8 +28,7 @@ bool IsProtected(FileSystem& files, const std::wstring& folder) {
 
 SettingsPlace FindSettingsPlace(FileSystem& files, const std::wstring& programFolder) {
   SettingsPlace place;
-  place.besideProgram = programFolder + kFileName;
-  place.path = place.besideProgram;
+  place.path = programFolder + kFileName;
   const std::wstring local = files.Environment(L"LOCALAPPDATA");
   // "C:\Program Files\Vendor\" keeps "Program Files\Vendor\".
   if (local.empty() || programFolder.size() < 3 || programFolder[1] != L':' ||

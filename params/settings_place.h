@@ -13,9 +13,8 @@
 // without its drive, and from then on its reads find that copy first. V7ER,
 // which Windows never redirects, finds the file the same way.
 struct SettingsPlace {
-  std::wstring path;           // the file read and saved
-  std::wstring besideProgram;  // printer.ini beside the program
-  std::wstring userCopy;       // this user's copy; empty outside a protected folder
+  std::wstring path;      // the file read and saved
+  std::wstring userCopy;  // this user's copy; empty outside a protected folder
   bool elevated = false;
   bool userCopyExists = false;
   bool InUserCopy() const { return !userCopy.empty() && path == userCopy; }

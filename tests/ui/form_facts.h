@@ -270,34 +270,11 @@ inline const Said kMenuUndoSave = {L"&Undo last save", L"撤销上次保存(&U)"
 inline const Said kMenuAbout = {L"About &V7ER\u2026", L"关于 V7ER(&V)\u2026"};
 
 inline const Said kUndoCaption = {L"Undo last save", L"撤销上次保存"};
-inline const Said kChangesCaption = {L"Show changes", L"查看改动"};
-// The form against printer.ini, then the last save; "{1}" and "{2}" each a
-// list of kChangeLine or kNoChanges.
-inline const Said kChanges = {
-    L"Changes in the form, not saved yet (printer.ini \u2192 the form):\n{1}\n\nChanged by the "
-    L"last save (printer.ini.bak \u2192 printer.ini):\n{2}",
-    L"窗口中尚未保存的改动（printer.ini \u2192 窗口）：\n{1}\n\n上次保存的改动（printer.ini.bak "
-    L"\u2192 printer.ini）：\n{2}"};
-inline const Said kChangeLine = {L"\u201C{1}\u201D: {2}", L"\u201C{1}\u201D\uFF1A{2}"};
-inline const Said kNoChanges = {L"No changes.", L"没有改动。"};
-inline const Said kFileMissing = {L"The file {1} is not there.", L"找不到文件 {1}。"};
-inline const Said kPutReport = {L"{1} was put into \u201C{2}\u201D.",
-                                L"已将 {1} 填入\u201C{2}\u201D。"};
 inline const Said kNoBackup = {
     L"There is no save to undo: the file kept by the last save is not there:\n{1}",
     L"没有可撤销的保存：找不到上次保存前的文件\n{1}"};
 
 inline const Said kAboutCaption = {L"About V7ER", L"关于 V7ER"};
-// Where Windows keeps a copy of printer.ini for this user.
-inline const Said kAboutUserCopy = {
-    L"This is your own copy of the settings: Windows keeps it for older programs in the "
-    L"program's folder, and the main application reads it.",
-    L"这是您自己的设置副本：Windows 为该文件夹中的旧程序保存此副本，主程序读取的就是它。"};
-inline const Said kUserCopyNote = {
-    L"You also have your own copy of the settings:\n{1}\nThe main application, run without "
-    L"administrator rights, reads that copy, not this file.",
-    L"您还有一份自己的设置副本：\n{1}"
-    L"\n不以管理员身份运行时，主程序读取的是那份副本，而不是此文件。"};
 inline const Said kAbout = {L"V7ER Hardware Parameter Setup\nVersion {1}\n\nSettings file:\n{2}",
                             L"V7ER 硬件参数设置\n版本 {1}\n\n设置文件：\n{2}"};
 inline const Said kAboutWritable = {L"Found; it can be written.", L"已找到，可以写入。"};

@@ -178,7 +178,11 @@ Sandbox::~Sandbox() {
 }
 
 void Sandbox::WriteIni(std::string_view bytes) {
-  const std::wstring path = IoPath(IniPath());
+  WriteFileDated(IniPath(), bytes);
+}
+
+void WriteFileDated(const std::wstring& file_path, std::string_view bytes) {
+  const std::wstring path = IoPath(file_path);
   SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -193,9 +197,8 @@ void Sandbox::WriteIni(std::string_view bytes) {
   ASSERT_EQ(written, bytes.size());
 }
 
-namespace {
-
-FileState StateOf(const std::wstring& path) {
+FileState FileAt(const std::wstring& file_path) {
+  const std::wstring path = IoPath(file_path);
   FileState state;
   WIN32_FILE_ATTRIBUTE_DATA data = {};
   if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return state;
@@ -213,14 +216,12 @@ FileState StateOf(const std::wstring& path) {
   return state;
 }
 
-}  // namespace
-
 FileState Sandbox::Ini() const {
-  return StateOf(IoPath(IniPath()));
+  return FileAt(IniPath());
 }
 
 std::string Sandbox::BackupBytes() const {
-  return StateOf(IoPath(IniPath() + L".bak")).bytes;
+  return FileAt(IniPath() + L".bak").bytes;
 }
 
 void Sandbox::SetIniReadOnly(bool read_only) {
@@ -236,35 +237,17 @@ std::vector<std::wstring> Sandbox::FileNames() const {
 // ---------------------------------------------------------------- traces
 
 std::vector<TracedCall> TracedCalls(const std::wstring& log) {
-  std::string text;
-  const HANDLE file = CreateFileW(log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, 0, nullptr);
-  char chunk[4096];
-  DWORD got = 0;
-  while (file != INVALID_HANDLE_VALUE && ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got)
-    text.append(chunk, got);
-  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  const std::string text = FileAt(log).bytes;
   std::vector<TracedCall> calls;
   for (std::size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) {
     const std::string line = text.substr(at, end - at);
     if (const auto call = line.find(":Call "); call != std::string::npos) {
+      // Only numbers are read from the arguments: a comma always separates two.
       const auto open = line.find('(', call), close = line.rfind(") ret=");
       if (open == std::string::npos || close == std::string::npos) continue;
       TracedCall traced{line.substr(call + 6, open - call - 6), {}, {}};
-      bool quoted = false;
-      std::string arg;
-      for (std::size_t i = open + 1; i < close; ++i) {
-        if (line[i] == '\\' && quoted) {
-          arg += line.substr(i++, 2);
-        } else if (line[i] == ',' && !quoted) {
-          traced.args.push_back(arg);
-          arg.clear();
-        } else {
-          quoted ^= line[i] == '"';
-          arg += line[i];
-        }
-      }
-      traced.args.push_back(arg);
+      std::istringstream args(line.substr(open + 1, close - open - 1));
+      for (std::string arg; std::getline(args, arg, ',');) traced.args.push_back(arg);
       calls.push_back(traced);
     } else if (const auto ret = line.find(":Ret  "); ret != std::string::npos) {
       const auto name_end = line.find('(', ret), value = line.find("retval=");

@@ -68,6 +68,10 @@ struct FileState {
   bool operator==(const FileState&) const = default;
 };
 void PrintTo(const FileState& state, std::ostream* os);
+FileState FileAt(const std::wstring& path);
+// Writes a file and dates it far back, so that any rewrite shows in its write
+// time without waiting.
+void WriteFileDated(const std::wstring& path, std::string_view bytes);
 
 // A fresh directory under the temporary path holding a copy of the program; the
 // program keeps printer.ini beside itself, so every case gets its own.

@@ -3,73 +3,18 @@
 // per-user copy or without.
 #include "settings_place.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include <map>
-#include <set>
 
 #include "temp_dir.h"
+#include "test_files.h"
 
 namespace {
-
-// The real files, with the environment, the elevation and (optionally) a
-// folder that refuses new files as the test says.
-class PlaceFiles final : public FileSystem {
- public:
-  std::map<std::wstring, std::wstring> environment;
-  bool elevated = false;
-  std::set<std::wstring> existing;  // Look finds these and nothing else, when set
-  std::wstring refusing;            // CreateNew fails for lack of rights below it
-
-  SystemError Look(const std::wstring& path, PathFacts& facts) override {
-    if (existing.empty()) return real_.Look(path, facts);
-    facts = {};
-    facts.exists = existing.count(path) > 0;
-    return 0;
-  }
-  SystemError OpenRead(const std::wstring& path, Handle& file) override {
-    return real_.OpenRead(path, file);
-  }
-  SystemError Read(Handle file, char* buffer, std::size_t size, std::size_t& count) override {
-    return real_.Read(file, buffer, size, count);
-  }
-  SystemError CreateNew(const std::wstring& path, std::uint32_t mode, Handle& file) override {
-    if (!refusing.empty() && path.starts_with(refusing)) return denied_;
-    return real_.CreateNew(path, mode, file);
-  }
-  SystemError Write(Handle file, const char* bytes, std::size_t size,
-                    std::size_t& written) override {
-    return real_.Write(file, bytes, size, written);
-  }
-  SystemError Flush(Handle file) override { return real_.Flush(file); }
-  SystemError Close(Handle file) override { return real_.Close(file); }
-  SystemError Move(const std::wstring& from, const std::wstring& to) override {
-    return real_.Move(from, to);
-  }
-  SystemError Remove(const std::wstring& path) override { return real_.Remove(path); }
-  SystemError List(const std::wstring& folder, const std::wstring& prefix,
-                   std::vector<std::wstring>& names) override {
-    return real_.List(folder, prefix, names);
-  }
-  SystemError MakeFolder(const std::wstring& path) override { return real_.MakeFolder(path); }
-  ErrorKind KindOf(SystemError error) const override { return real_.KindOf(error); }
-  bool Elevated() override { return elevated; }
-  std::wstring Environment(const std::wstring& name) override {
-    const auto found = environment.find(name);
-    return found == environment.end() ? std::wstring() : found->second;
-  }
-  std::uint64_t ProcessNumber() const override { return real_.ProcessNumber(); }
-  void Wait(int milliseconds) override { real_.Wait(milliseconds); }
-
- private:
-  FileSystem& real_ = SystemFiles();
-  // The system's own "access denied": the refusal of rights the save knows.
-  const SystemError denied_ = [] {
-    for (SystemError e = 1; e < 200; ++e)
-      if (SystemFiles().KindOf(e) == ErrorKind::AccessDenied) return e;
-    return SystemError{0};
-  }();
-};
 
 const std::map<std::wstring, std::wstring> kWindows = {
     {L"ProgramFiles", L"C:\\Program Files"},
@@ -103,20 +48,21 @@ TEST(SettingsPlace, FoundAsAnOlderProgramFindsIt) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    PlaceFiles files;
+    TestFiles files;
     files.environment = kWindows;
     files.elevated = c.elevated;
-    files.existing = {L"(nothing)"};
-    if (c.copyThere) files.existing.insert(c.userCopy);
+    files.existing.emplace();
+    if (c.copyThere) files.existing->insert(c.userCopy);
     const SettingsPlace place = FindSettingsPlace(files, c.folder);
     EXPECT_EQ(place.path, c.path);
     EXPECT_EQ(place.userCopy, c.userCopy);
-    EXPECT_EQ(place.besideProgram, c.folder + L"printer.ini");
     EXPECT_EQ(place.OtherCopyRead(), c.elevated && c.copyThere);
   }
 }
 
 #ifdef _WIN32
+constexpr SystemError kDenied = ERROR_ACCESS_DENIED;
+
 // Without elevation, a folder that refuses the save sends it to the user's
 // copy, made with its folders; elevated, the refusal stands.
 TEST(SettingsPlace, RefusedFolderSavesToTheUserCopy) {
@@ -128,10 +74,13 @@ TEST(SettingsPlace, RefusedFolderSavesToTheUserCopy) {
     std::filesystem::create_directories(program);
     std::filesystem::create_directories(dir.path() / "Local");
     WriteBytes(program + L"printer.ini", "fAreaX = 5\r\n");
-    PlaceFiles files;
+    TestFiles files;
     files.environment = {{L"ProgramFiles", root}, {L"LOCALAPPDATA", dir.File(L"Local")}};
     files.elevated = elevated;
-    files.refusing = program;
+    // The program's folder refuses new files, as for lack of rights.
+    files.fail = [&](const std::wstring& path) {
+      return path.starts_with(program) && path.ends_with(L".tmp") ? kDenied : 0;
+    };
     SettingsPlace place = FindSettingsPlace(files, program);
     ASSERT_EQ(place.path, program + L"printer.ini");
     HardwareParams params;
