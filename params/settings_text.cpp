@@ -4,6 +4,8 @@
 #include <cmath>
 #include <string>
 
+#include "decimal_text.h"
+
 namespace {
 
 // The white space the C library skips before a number.
@@ -59,8 +61,12 @@ template <class T>
 T ParseNumber(std::wstring_view text, bool withFraction) {
   const std::string number = NumberPrefix(text, withFraction);
   T value{};
-  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
-  if (error != std::errc() || end != number.data() + number.size()) return T{};
+  if constexpr (std::is_floating_point_v<T>) {
+    if (ReadDecimal(number, value) != DecimalRead::Ok) return T{};
+  } else {
+    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+    if (error != std::errc() || end != number.data() + number.size()) return T{};
+  }
   return value;
 }
 
@@ -104,10 +110,7 @@ std::int32_t ParseLong(std::wstring_view text) {
 }
 
 std::wstring FormatCompact(double value) {
-  char buffer[400];  // fixed notation of the largest double needs 309 digits
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 4);
-  std::string text(buffer, result.ptr);
+  std::string text = FixedText(value, 4);
   if (text.find('.') != std::string::npos) {
     while (text.back() == '0') text.pop_back();
     while (text.back() == '.') text.pop_back();
@@ -118,17 +121,14 @@ std::wstring FormatCompact(double value) {
 }
 
 std::wstring FormatGeneral10(double value) {
-  char buffer[32];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 10);
+  const std::string text = GeneralText(value, 10);
   // Within a hair of the largest double, ten digits round past it, and such a
   // number reads back as 0: write the largest ten-digit number that still fits.
   double back = 0;
-  if (std::fabs(value) > 1 &&
-      std::from_chars(buffer, result.ptr, back).ec == std::errc::result_out_of_range) {
+  if (std::fabs(value) > 1 && ReadDecimal(text, back) == DecimalRead::OutOfRange) {
     return value < 0 ? L"-1.797693134e+308" : L"1.797693134e+308";
   }
-  return Widen(buffer, result.ptr);
+  return Widen(text.data(), text.data() + text.size());
 }
 
 namespace {

@@ -1,8 +1,9 @@
 #include "step_formulas.h"
 
-#include <charconv>
 #include <cmath>
 #include <numbers>
+
+#include "decimal_text.h"
 
 namespace {
 
@@ -36,11 +37,7 @@ std::optional<double> SwivelModulus(double stepAngle, double reductionRatio, dou
 }
 
 std::wstring FormatTenDecimals(double value) {
-  char buffer[400];  // fixed notation of the largest double needs 309 digits
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 10);
-  if (result.ec != std::errc()) return {};
-  std::string text(buffer, result.ptr);
+  std::string text = FixedText(value, 10);
   while (text.back() == '0') text.pop_back();
   if (text.back() == '.') text.pop_back();
   if (text == "0" || text == "-0") return {};

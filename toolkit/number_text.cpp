@@ -1,8 +1,9 @@
 #include "number_text.h"
 
 #include <charconv>
-#include <cmath>
 #include <string>
+
+#include "decimal_text.h"
 
 namespace {
 
@@ -75,9 +76,8 @@ std::optional<std::string> NumberShape(std::wstring_view text, bool withFraction
 }  // namespace
 
 std::wstring FormatFieldDouble(double value) {
-  char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::wstring(buffer, result.ptr);
+  const std::string text = ShortestText(value);
+  return std::wstring(text.begin(), text.end());
 }
 
 std::optional<double> ParseFieldDouble(std::wstring_view text) {
@@ -86,10 +86,7 @@ std::optional<double> ParseFieldDouble(std::wstring_view text) {
   if (!ascii) return std::nullopt;
   const std::string& number = *ascii;
   double value = 0;
-  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
-  if (error != std::errc() || end != number.data() + number.size() || !std::isfinite(value)) {
-    return std::nullopt;
-  }
+  if (ReadDecimal(number, value) != DecimalRead::Ok) return std::nullopt;
   return value;
 }
 

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Doubles as decimal text, exactly: what std::to_chars writes and
+// std::from_chars reads, for the shapes this program uses. On MinGW the
+// C runtime's own correctly rounded conversions do the work; libstdc++'s
+// would add more than half the program's size. Portable: no window here.
+
+// The shortest text that reads back as the same double, in plain or
+// exponent notation, whichever is shorter (plain on a tie).
+std::string ShortestText(double value);
+
+// `decimals` digits after the point, correctly rounded (printf's "%.*f").
+std::string FixedText(double value, int decimals);
+
+// `digits` significant digits without trailing zeros, in plain or exponent
+// notation as printf's "%.*g" chooses.
+std::string GeneralText(double value, int digits);
+
+enum class DecimalRead {
+  Ok,
+  OutOfRange,  // too large for a double, or so small that it reads as 0
+  Invalid,     // not [-]digits[.digits][e[+|-]digits] as a whole
+};
+// The double nearest to `text`, into `value` only when Ok.
+DecimalRead ReadDecimal(std::string_view text, double& value);
