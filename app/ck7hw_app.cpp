@@ -7,6 +7,7 @@
 
 #include "ck7hw_dlg.h"
 #include "resource.h"
+#include "startup_marks.h"
 
 namespace {
 
@@ -35,9 +36,12 @@ bool CK7HWApp::InitInstance() {
     MessageBoxW(nullptr, ResourceString(IDS_CALVOR_RUNNING).c_str(), L"Error", MB_ICONERROR);
     return false;
   }
+  V7ER_STARTUP_MARK("running-application guard");
 
   InitCommonControls();
+  V7ER_STARTUP_MARK("common controls");
   CK7HWDlg dialog;
+  V7ER_STARTUP_MARK("form object and big icon");
   SetMainWindow(&dialog);
   dialog.DoModal();
   ToolkitCleanUp();

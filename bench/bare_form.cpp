@@ -3,11 +3,15 @@
 #include <windows.h>
 
 #include "resource.h"
+#include "startup_marks.h"
 
 namespace {
 
 INT_PTR CALLBACK BareProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
-  if (message == WM_INITDIALOG) return TRUE;
+  if (message == WM_INITDIALOG) {
+    V7ER_STARTUP_MARK("dialog window and controls");
+    return TRUE;
+  }
   if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
     EndDialog(window, LOWORD(wParam));
     return TRUE;
@@ -18,6 +22,11 @@ INT_PTR CALLBACK BareProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  return static_cast<int>(
-      DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_HARDWARE_SETUP), nullptr, BareProc, 0));
+  V7ER_STARTUP_MARK("C and C++ run-time start-up");
+  const INT_PTR result =
+      DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_HARDWARE_SETUP), nullptr, BareProc, 0);
+#if defined(V7ER_STARTUP_PROFILE)
+  WriteStartupMarks();
+#endif
+  return static_cast<int>(result);
 }

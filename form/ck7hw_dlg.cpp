@@ -11,6 +11,7 @@
 #include "resource.h"
 #include "settings_file.h"
 #include "settings_text.h"
+#include "startup_marks.h"
 #include "string_table.h"
 
 namespace {
@@ -289,13 +290,19 @@ bool CK7HWDlg::OnInitDialog() {
   SendMessageW(GetSafeHwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
   SendMessageW(GetSafeHwnd(), WM_SETICON, ICON_SMALL,
                reinterpret_cast<LPARAM>(m_smallIcon ? m_smallIcon : m_hIcon));
+  V7ER_STARTUP_MARK("icons");
   // A window that never asked for its own copy is shown Windows' shared system
   // menu, which no program may change: take the copy before it can be shown.
   m_systemMenu = GetSystemMenu(GetSafeHwnd(), FALSE);
+  V7ER_STARTUP_MARK("system menu copy");
   m_place = FindSettingsPlace(SystemFiles(), ExecutableDirectory());
+  V7ER_STARTUP_MARK("which printer.ini");
   LoadSettingsFrom(m_place.path, m_params);
+  V7ER_STARTUP_MARK("reading printer.ini");
   UpdateData(false);
+  V7ER_STARTUP_MARK("data exchange");
   ApplyModeEnabling(m_params.nPrintMode);
+  V7ER_STARTUP_MARK("mode enabling");
   return true;
 }
 

@@ -1,6 +1,7 @@
 #include "dialog.h"
 
 #include "data_exchange.h"
+#include "startup_marks.h"
 #include "string_table.h"
 #include "text_fit.h"
 
@@ -19,6 +20,7 @@ INT_PTR Dialog::DoModal(HWND owner) {
   const auto* dialogTemplate =
       static_cast<const DLGTEMPLATE*>(loaded ? LockResource(loaded) : nullptr);
   if (!dialogTemplate) return -1;
+  V7ER_STARTUP_MARK("template in the user's language");
   return DialogBoxIndirectParamW(module, dialogTemplate, owner, DialogProc,
                                  reinterpret_cast<LPARAM>(this));
 }
@@ -37,6 +39,7 @@ std::vector<TypedText> Dialog::UpdateDataAsTyped() {
 
 bool Dialog::OnInitDialog() {
   fittedFonts_ = FitTextsToControls(window_);
+  V7ER_STARTUP_MARK("fitting the labels");
   return true;
 }
 
@@ -52,6 +55,7 @@ void Dialog::OnCancel() {
 
 INT_PTR CALLBACK Dialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
+    V7ER_STARTUP_MARK("dialog window and controls");
     auto* dialog = reinterpret_cast<Dialog*>(lParam);
     SetWindowLongPtrW(window, DWLP_USER, lParam);
     dialog->window_ = window;

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "application.h"
+#include "startup_marks.h"
 
 namespace {
 
@@ -21,7 +22,12 @@ void RestrictDllSearch() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  V7ER_STARTUP_MARK("C and C++ run-time start-up");
   RestrictDllSearch();
+  V7ER_STARTUP_MARK("DLL search restriction");
   if (Application* application = Application::Current()) application->InitInstance();
+#if defined(V7ER_STARTUP_PROFILE)
+  WriteStartupMarks();
+#endif
   return 0;
 }

@@ -155,6 +155,9 @@ TEST(ExecutableImage, IsAGuiProgramWithAslrAndDep) {
   }
   EXPECT_NE(image.DirectoryRva(5), 0u) << "a relocation table";
   EXPECT_NE(image.DirectoryRva(2), 0u) << "resources (form, icon, manifest)";
+  // Room for what comes next: the image as shipped (Release, stripped).
+  std::ifstream file(ExePath(), std::ios::binary | std::ios::ate);
+  EXPECT_LE(static_cast<long long>(file.tellg()), 400 * 1024) << "bytes";
 }
 
 // The project's version, in the version resource and in the manifest, the
