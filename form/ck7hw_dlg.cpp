@@ -286,10 +286,12 @@ bool CK7HWDlg::OnInitDialog() {
   Dialog::OnInitDialog();
   // The big icon is LoadIconW's, at the big size; the small one is drawn from
   // the image for the small size at the form's DPI, not shrunk from the big.
+  // Small first: a big icon alone has Wine shrink it for the small one, and
+  // hand both to the window manager again (1 ms).
   m_smallIcon = IconOfSize(SystemMetricAtDpi(GetSafeHwnd(), SM_CXSMICON));
-  SendMessageW(GetSafeHwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
   SendMessageW(GetSafeHwnd(), WM_SETICON, ICON_SMALL,
                reinterpret_cast<LPARAM>(m_smallIcon ? m_smallIcon : m_hIcon));
+  SendMessageW(GetSafeHwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
   V7ER_STARTUP_MARK("icons");
   // A window that never asked for its own copy is shown Windows' shared system
   // menu, which no program may change: take the copy before it can be shown.
