@@ -16,6 +16,20 @@ bool IsOption(HWND window) {
   return (SendMessageW(window, WM_GETDLGCODE, 0, 0) & DLGC_RADIOBUTTON) != 0;
 }
 
+// Checking an automatic option makes it walk its group to clear the others,
+// which Wine does at a server call per control (3.5 ms for the form's modes);
+// the exchange sets every option itself, so it checks it as a plain one. The
+// whole low word goes back and forth, as BM_SETSTYLE takes it on Windows.
+void SetOption(HWND option, bool checked) {
+  const auto style = static_cast<WPARAM>(GetWindowLongPtrW(option, GWL_STYLE) & 0xFFFF);
+  const bool automatic = (style & BS_TYPEMASK) == BS_AUTORADIOBUTTON;
+  if (automatic && checked) {
+    SendMessageW(option, BM_SETSTYLE, (style & ~WPARAM{BS_TYPEMASK}) | BS_RADIOBUTTON, FALSE);
+  }
+  SendMessageW(option, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+  if (automatic && checked) SendMessageW(option, BM_SETSTYLE, style, FALSE);
+}
+
 }  // namespace
 
 HWND DataExchange::Item(int id) const {
@@ -103,7 +117,7 @@ void DDX_Radio(DataExchange& exchange, int firstId, std::int32_t& value) {
       if (exchange.Saving()) {
         if (SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED) value = index;
       } else {
-        SendMessageW(control, BM_SETCHECK, index == value ? BST_CHECKED : BST_UNCHECKED, 0);
+        SetOption(control, index == value);
       }
       ++index;
     }

@@ -141,6 +141,9 @@ TEST(ModeEnabling, ArrowKeysInsideTheGroupSelectAndApply) {
   };
   const Step steps[] = {
       {VK_DOWN, IDC_MODE_ROTATE_Y, L"2061", kRowRotateY},
+      // Back to the option the form opened with: still one that checks itself.
+      {VK_UP, IDC_MODE_FLAT, L"2060", kRowFlat},
+      {VK_DOWN, IDC_MODE_ROTATE_Y, L"2061", kRowRotateY},
       {VK_DOWN, IDC_MODE_ROTATE_Z, L"2062", kRowRotateZ},
       {VK_DOWN, IDC_MODE_ROTATE_Z_PER_CHAR, L"2063", kRowRotateZ},
       {VK_DOWN, IDC_MODE_FLIP_Z, L"2064", kRowFlipZ},
