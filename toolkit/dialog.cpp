@@ -20,6 +20,7 @@ INT_PTR Dialog::DoModal(HWND owner) {
   const auto* dialogTemplate =
       static_cast<const DLGTEMPLATE*>(loaded ? LockResource(loaded) : nullptr);
   if (!dialogTemplate) return -1;
+  template_ = dialogTemplate;
   V7ER_STARTUP_MARK("template in the user's language");
   return DialogBoxIndirectParamW(module, dialogTemplate, owner, DialogProc,
                                  reinterpret_cast<LPARAM>(this));
@@ -38,7 +39,7 @@ std::vector<TypedText> Dialog::UpdateDataAsTyped() {
 }
 
 bool Dialog::OnInitDialog() {
-  fittedFonts_ = FitTextsToControls(window_);
+  fittedFonts_ = FitTextsToControls(window_, template_);
   V7ER_STARTUP_MARK("fitting the labels");
   return true;
 }

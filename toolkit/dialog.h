@@ -53,6 +53,7 @@ class Dialog {
   INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
 
   int templateId_;
+  const DLGTEMPLATE* template_ = nullptr;  // the resource, loaded by DoModal
   HWND window_ = nullptr;
   std::vector<HFONT> fittedFonts_;
 };

@@ -793,7 +793,12 @@ TemplateForm::TemplateForm(int template_id, bool fitted) {
   if (module_) {
     dialog_ = CreateDialogParamW(module_, MAKEINTRESOURCEW(template_id), nullptr, LeaveAlone, 0);
   }
-  if (dialog_ && fitted) fitted_fonts_ = FitTextsToControls(dialog_);
+  if (dialog_ && fitted) {
+    const HRSRC found = FindResourceW(module_, MAKEINTRESOURCEW(template_id), RT_DIALOG);
+    const HGLOBAL loaded = found ? LoadResource(module_, found) : nullptr;
+    fitted_fonts_ = FitTextsToControls(
+        dialog_, static_cast<const DLGTEMPLATE*>(loaded ? LockResource(loaded) : nullptr));
+  }
   DeactivateActCtx(0, cookie);
 }
 
