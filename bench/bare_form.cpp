@@ -25,8 +25,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   V7ER_STARTUP_MARK("C and C++ run-time start-up");
   const INT_PTR result =
       DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_HARDWARE_SETUP), nullptr, BareProc, 0);
-#if defined(V7ER_STARTUP_PROFILE)
-  WriteStartupMarks();
-#endif
+  V7ER_WRITE_STARTUP_MARKS();
   return static_cast<int>(result);
 }

@@ -26,8 +26,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   RestrictDllSearch();
   V7ER_STARTUP_MARK("DLL search restriction");
   if (Application* application = Application::Current()) application->InitInstance();
-#if defined(V7ER_STARTUP_PROFILE)
-  WriteStartupMarks();
-#endif
+  V7ER_WRITE_STARTUP_MARKS();
   return 0;
 }

@@ -9,6 +9,8 @@
 void StartupMark(const char* step);
 void WriteStartupMarks();
 #define V7ER_STARTUP_MARK(step) StartupMark(step)
+#define V7ER_WRITE_STARTUP_MARKS() WriteStartupMarks()
 #else
 #define V7ER_STARTUP_MARK(step) static_cast<void>(0)
+#define V7ER_WRITE_STARTUP_MARKS() static_cast<void>(0)
 #endif
