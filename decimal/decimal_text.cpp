@@ -15,10 +15,6 @@ void __freedtoa(char* digits);
 
 namespace {
 
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-
 #if defined(__MINGW32__)
 
 std::string NonFinite(double value) {
@@ -141,38 +137,21 @@ std::string GeneralText(double value, int digits) {
 #endif
 
 DecimalRead ReadDecimal(std::string_view text, double& value) {
-  std::size_t pos = !text.empty() && text[0] == '-' ? 1 : 0;
-  std::size_t mantissaDigits = 0;
-  bool nonZero = false;
-  for (bool point = false; pos < text.size(); ++pos) {
-    if (IsDigit(text[pos])) {
-      ++mantissaDigits;
-      nonZero = nonZero || text[pos] != '0';
-    } else if (text[pos] == '.' && !point) {
-      point = true;
-    } else {
-      break;
-    }
-  }
-  if (mantissaDigits == 0) return DecimalRead::Invalid;
-  if (pos < text.size() && (text[pos] == 'e' || text[pos] == 'E')) {
-    ++pos;
-    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) ++pos;
-    const std::size_t digits = pos;
-    while (pos < text.size() && IsDigit(text[pos])) ++pos;
-    if (pos == digits) return DecimalRead::Invalid;
-  }
-  if (pos != text.size()) return DecimalRead::Invalid;
+  if (text.empty()) return DecimalRead::Invalid;
   const std::string number(text);
+  const char* const last = number.data() + number.size();
 #if defined(__MINGW32__)
-  const double read = __mingw_strtod(number.c_str(), nullptr);
+  char* end = nullptr;
+  const double read = __mingw_strtod(number.c_str(), &end);
+  if (end != last) return DecimalRead::Invalid;
 #else
   double read = 0;
-  if (std::from_chars(number.data(), number.data() + number.size(), read).ec != std::errc()) {
-    return DecimalRead::OutOfRange;
-  }
+  const auto [end, error] = std::from_chars(number.data(), last, read);
+  if (end != last) return DecimalRead::Invalid;
+  if (error != std::errc()) return DecimalRead::OutOfRange;
 #endif
   // Beyond the largest double, or a number that is not 0 read as 0.
+  const bool nonZero = number.find_first_of("123456789") < number.find_first_of("eE");
   if (std::isinf(read) || (read == 0 && nonZero)) return DecimalRead::OutOfRange;
   value = read;
   return DecimalRead::Ok;

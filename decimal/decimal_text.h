@@ -22,7 +22,9 @@ std::string GeneralText(double value, int digits);
 enum class DecimalRead {
   Ok,
   OutOfRange,  // too large for a double, or so small that it reads as 0
-  Invalid,     // not [-]digits[.digits][e[+|-]digits] as a whole
+  Invalid,     // empty, or not read to its end
 };
-// The double nearest to `text`, into `value` only when Ok.
+// The double nearest to `text`, into `value` only when Ok. `text` has the
+// shape the readers of the fields and the file give a number:
+// [-]digits[.digits][e[+|-]digits].
 DecimalRead ReadDecimal(std::string_view text, double& value);

@@ -11,7 +11,7 @@ namespace {
 
 // On MinGW the conversions are the C runtime's own: they must give what
 // libstdc++'s give, text for text and bit for bit. Elsewhere they are
-// libstdc++'s.
+// libstdc++'s, and the field and file tables cover them.
 #if defined(__MINGW32__)
 template <class... Format>
 std::string Library(double value, Format... format) {
@@ -41,41 +41,24 @@ TEST(DecimalText, AgreesWithTheCppLibrary) {
       std::memcpy(&value, &bits, sizeof value);
       if (!std::isfinite(value)) continue;
     }
-    ASSERT_EQ(ShortestText(value), Library(value)) << std::hexfloat << value;
-    for (const int decimals : {0, 4, 10}) {
+    SCOPED_TRACE(Library(value));
+    ASSERT_EQ(ShortestText(value), Library(value));
+    for (const int decimals : {0, 4, 10})
       ASSERT_EQ(FixedText(value, decimals), Library(value, std::chars_format::fixed, decimals));
-    }
-    const std::string general = GeneralText(value, 10);
-    ASSERT_EQ(general, Library(value, std::chars_format::general, 10)) << std::hexfloat << value;
-    for (const std::string& text : {general, Library(value, std::chars_format::general, 17)}) {
+    ASSERT_EQ(GeneralText(value, 10), Library(value, std::chars_format::general, 10));
+    // Read back, rounded past the largest double or below the smallest too.
+    for (const std::string& text :
+         {GeneralText(value, 10), Library(value, std::chars_format::general, 17)}) {
       double read = 0, expected = 0;
-      const bool ok = ReadDecimal(text, read) == DecimalRead::Ok;
-      const auto library = std::from_chars(text.data(), text.data() + text.size(), expected);
-      ASSERT_EQ(ok, library.ec == std::errc()) << text;
-      if (ok) {
+      const bool library =
+          std::from_chars(text.data(), text.data() + text.size(), expected).ec == std::errc();
+      ASSERT_EQ(ReadDecimal(text, read) == DecimalRead::Ok, library) << text;
+      if (library) {
         ASSERT_EQ(std::memcmp(&read, &expected, sizeof read), 0) << text;
       }
     }
   }
 }
 #endif
-
-TEST(DecimalText, ReadsOnlyWholeNumbersWithinRange) {
-  const struct {
-    const char* text;
-    DecimalRead result;
-  } cases[] = {
-      {"12.5", DecimalRead::Ok},           {"-.5", DecimalRead::Ok},
-      {"0e999", DecimalRead::Ok},          {"3e-324", DecimalRead::Ok},
-      {"2e-324", DecimalRead::OutOfRange}, {"1.7976931348623159e308", DecimalRead::OutOfRange},
-      {"1e", DecimalRead::Invalid},        {"+1", DecimalRead::Invalid},
-      {"inf", DecimalRead::Invalid},       {"0x10", DecimalRead::Invalid},
-      {" 1", DecimalRead::Invalid},        {".", DecimalRead::Invalid},
-  };
-  for (const auto& c : cases) {
-    double value = 0;
-    EXPECT_EQ(ReadDecimal(c.text, value), c.result) << c.text;
-  }
-}
 
 }  // namespace
