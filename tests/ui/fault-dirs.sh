@@ -5,8 +5,6 @@
 #   read-only-folder  nothing may be created, renamed or removed in it
 #                     (chattr +i as root, who ignores the mode; mode 0555 else)
 #   full-disk         a small tmpfs of its own, filled up (root only)
-# and, in the Wine prefix's Program Files, a link v7er-refusing-folder to the
-# read-only folder: a protected folder that refuses new files.
 # Where the machine cannot make a fault, NAME.skip says why, for the test to
 # report. The set-up first undoes whatever an interrupted run left behind: an
 # immutable folder cannot even be deleted.
@@ -19,16 +17,8 @@ mounts_under() {
   awk -v root="$1/" 'index($2, root) == 1 { print $2 }' /proc/mounts
 }
 
-# The prefix's Program Files folders (of 32-bit programs first).
-program_files() {
-  for dir in "${WINEPREFIX:-}/drive_c/Program Files (x86)" "${WINEPREFIX:-}/drive_c/Program Files"; do
-    [ -n "${WINEPREFIX:-}" ] && [ -d "$dir" ] && echo "$dir"
-  done
-}
-
 cleanup() {
   root=$1
-  program_files | while read -r dir; do rm -f "$dir/v7er-refusing-folder"; done
   [ -e "$root" ] || return 0
   for mount_point in $(mounts_under "$root"); do
     # A program that was just ended may still hold its image for a moment.
@@ -129,9 +119,6 @@ case ${1:-} in
     mkdir -p "$root" || exit 1
     setup_read_only_folder
     setup_full_disk
-    if [ ! -e "$root/read-only-folder.skip" ] && first=$(program_files | head -n 1) && [ -n "$first" ]; then
-      ln -s "$(readlink -f "$root/read-only-folder")" "$first/v7er-refusing-folder" || exit 1
-    fi
     ;;
   cleanup)
     [ $# -eq 2 ] || { echo "usage: $0 cleanup ROOT" >&2; exit 2; }

@@ -74,28 +74,5 @@ TEST(VirtualStore, WithoutElevationTheUsersCopyElevatedTheFileBesideIt) {
   RemoveDirectoryW(dir.c_str());
 }
 
-// Without a copy, in a protected folder that refuses new files (prepared by
-// fault-dirs.sh as a link in the prefix's Program Files), OK makes the copy and
-// its folders, as Windows' redirection would, and saves there.
-TEST(VirtualStoreSaveFault, RefusedFolderMakesTheUsersCopy) {
-  const std::wstring dir = ProgramFilesFolder() + L"\\v7er-refusing-folder\\";
-  if (GetFileAttributesW(dir.c_str()) == INVALID_FILE_ATTRIBUTES)
-    GTEST_SKIP() << "no " << Narrow(dir) << ": tests/ui/fault-dirs.sh makes it, as root";
-  const std::wstring copy = UserCopyFolder(dir) + L"printer.ini";
-  DeleteFileW(copy.c_str());
-  Sandbox sandbox(Sandbox::PreparedDirectory{dir});
-  sandbox.WriteIni(kDefaultIni);
-  const FileState beside = sandbox.Ini();
-  Program program(sandbox, Program::Start::kWithoutElevation);
-  ASSERT_TRUE(program.WaitForForm());
-  program.SetText(IDC_AREA_X, L"444");
-  program.PostClick(IDOK);
-  ASSERT_TRUE(program.WaitForExit()) << "the save did not go to the user's copy";
-  EXPECT_EQ(Widen(FileAt(copy).bytes), IniWithAreaX("444"));
-  EXPECT_EQ(sandbox.Ini(), beside);
-  DeleteFileW(copy.c_str());
-  RemoveDirectoryW(UserCopyFolder(dir).c_str());
-}
-
 }  // namespace
 }  // namespace v7er_ui
