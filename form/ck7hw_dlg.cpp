@@ -190,15 +190,21 @@ std::wstring ChangeLines(const std::vector<SettingValue>& before,
   return lines.empty() ? LoadResourceString(IDS_NO_CHANGES) : lines;
 }
 
+// Why LoadSettingsFrom(path) just failed: message `missing` when there is no
+// such file, else `unreadable` with the system's reason.
+std::wstring WhyNotRead(const std::wstring& path, UINT missing, UINT unreadable) {
+  const DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+             ? FormatResourceString(missing, {path})
+             : FormatResourceString(unreadable, {path, SystemErrorText(error)});
+}
+
 // A file's settings as the writer would write them; empty, with `why` said,
 // if there is no such file or it cannot be read.
 std::vector<SettingValue> FileValues(const std::wstring& path, std::wstring& why) {
   HardwareParams params;
   if (LoadSettingsFrom(path, params)) return SettingValues(params);
-  const DWORD error = GetLastError();
-  why = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
-            ? FormatResourceString(IDS_CHANGES_FILE_MISSING, {path})
-            : FormatResourceString(IDS_CHANGES_FILE_UNREADABLE, {path, SystemErrorText(error)});
+  why = WhyNotRead(path, IDS_CHANGES_FILE_MISSING, IDS_CHANGES_FILE_UNREADABLE);
   return {};
 }
 
@@ -478,11 +484,7 @@ void CK7HWDlg::OnUndoSave(UINT, int, HWND) {
     ShowParams(params);
     return;
   }
-  const DWORD error = GetLastError();
-  const std::wstring text =
-      error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
-          ? FormatResourceString(IDS_NO_BACKUP, {backup})
-          : FormatResourceString(IDS_BACKUP_UNREADABLE, {backup, SystemErrorText(error)});
+  const std::wstring text = WhyNotRead(backup, IDS_NO_BACKUP, IDS_BACKUP_UNREADABLE);
   MessageBoxW(GetSafeHwnd(), text.c_str(), MenuText(IDS_MENU_UNDO_SAVE).c_str(),
               MB_OK | MB_ICONEXCLAMATION);
 }
