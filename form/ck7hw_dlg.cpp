@@ -234,6 +234,7 @@ bool PutOnClipboard(HWND owner, const std::wstring& text) {
 const MessageEntry CK7HWDlg::kMessageTable[] = {
     OnMessage(WM_PAINT, &CK7HWDlg::OnPaint),
     OnMessage(WM_QUERYDRAGICON, &CK7HWDlg::OnQueryDragIcon),
+    OnMessage(WM_GETICON, &CK7HWDlg::OnGetIcon),
     OnCommand(BN_CLICKED, IDC_MODE_FLAT, &CK7HWDlg::OnModeFlat),
     OnCommand(BN_CLICKED, IDC_MODE_ROTATE_Y, &CK7HWDlg::OnModeRotateY),
     OnCommand(BN_CLICKED, IDC_MODE_ROTATE_Z, &CK7HWDlg::OnModeRotateZ),
@@ -293,7 +294,9 @@ bool CK7HWDlg::OnInitDialog() {
   // The big icon is LoadIconW's, at the big size; the small one is drawn from
   // the image for the small size at the form's DPI, not shrunk from the big.
   // Small first: a big icon alone has Wine shrink it for the small one, and
-  // hand both to the window manager again (1 ms).
+  // hand both to the window manager again (1 ms). Meanwhile the form answers
+  // for its big icon itself (OnGetIcon), or Wine would load Windows' default
+  // icon to hand over with the small one (1 ms).
   m_smallIcon = IconOfSize(SystemMetricAtDpi(GetSafeHwnd(), SM_CXSMICON));
   SendMessageW(GetSafeHwnd(), WM_SETICON, ICON_SMALL,
                reinterpret_cast<LPARAM>(m_smallIcon ? m_smallIcon : m_hIcon));
@@ -388,6 +391,13 @@ INT_PTR CK7HWDlg::OnPaint(WPARAM, LPARAM) {
   const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
   DrawIcon(dc, x, y, m_hIcon);
   EndPaint(GetSafeHwnd(), &paint);
+  return TRUE;
+}
+
+// The big icon is the form's from the start; WM_SETICON then stores the same.
+INT_PTR CK7HWDlg::OnGetIcon(WPARAM which, LPARAM) {
+  if (which != ICON_BIG) return FALSE;
+  SetWindowLongPtrW(GetSafeHwnd(), DWLP_MSGRESULT, reinterpret_cast<LONG_PTR>(m_hIcon));
   return TRUE;
 }
 

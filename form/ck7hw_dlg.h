@@ -35,6 +35,7 @@ class CK7HWDlg : public Dialog {
  private:
   INT_PTR OnPaint(WPARAM, LPARAM);
   INT_PTR OnQueryDragIcon(WPARAM, LPARAM);
+  INT_PTR OnGetIcon(WPARAM, LPARAM);
   void OnOkClicked(UINT code, int id, HWND control);
   // One per mode option; 2062 and 2063 share one, as their modes use the same fields.
   void OnModeFlat(UINT code, int id, HWND control);
