@@ -260,15 +260,6 @@ inline const Said kNoResult = {
     L"“{1}” on.",
     L"算不出可用的结果：结果不是有限的数，或保留小数点后10位时为零。请从“{1}”起检查各项。"};
 
-// The commands the form adds to its system menu, in their order.
-inline const Said kMenuCalculator = {L"Step and swivel calcu&lator\u2026",
-                                     L"步长与旋转系数计算(&L)\u2026"};
-inline const Said kMenuShowChanges = {L"Show c&hanges\u2026", L"查看改动(&H)\u2026"};
-inline const Said kMenuCopySettings = {L"Cop&y settings", L"复制参数(&Y)"};
-inline const Said kMenuRestoreDefaults = {L"Restore &defaults", L"恢复默认值(&D)"};
-inline const Said kMenuUndoSave = {L"&Undo last save", L"撤销上次保存(&U)"};
-inline const Said kMenuAbout = {L"About &V7ER\u2026", L"关于 V7ER(&V)\u2026"};
-
 inline const Said kUndoCaption = {L"Undo last save", L"撤销上次保存"};
 inline const Said kNoBackup = {
     L"There is no save to undo: the file kept by the last save is not there:\n{1}",
