@@ -172,12 +172,6 @@ inline const Said kReadOnlyReason = {
 inline const Said kFolderInTheWayReason = {
     L"A folder of that name is in the way. Rename or move the folder, then try again.",
     L"已有一个同名的文件夹。请将该文件夹重命名或移走，然后重试。"};
-inline const Said kBackupReadOnlyReason = {
-    L"The backup of the previous settings (printer.ini.bak) is read-only, and saving would "
-    L"replace it. To save, clear \"Read-only\" in its Properties, or move it to another folder "
-    L"to keep it.",
-    L"上一次设置的备份（printer.ini.bak）是只读的，而保存会替换它。要保存，请在它的“属性”中取消勾选"
-    L"“只读”，或将它移到其他文件夹以便保留。"};
 inline const Said kLineBreakReason = {
     L"The reset order (复位顺序) contains a line break, which the file cannot hold. Remove the "
     L"line break, then try again.",

@@ -217,14 +217,12 @@ TEST(FailedSave, ReadOnlyFileKeepsFormAndEdits) {
 TEST(FailedSave, OwnRefusalsSayWhatToDo) {
   const struct {
     const char* name;
-    bool folder;      // a folder named printer.ini
-    bool pinned_bak;  // a read-only printer.ini.bak, which the message names
+    bool folder;  // a folder named printer.ini
     const wchar_t* reset_order;
     const Said* reason;
   } cases[] = {
-      {"folder in the way", true, false, L"xy", &kFolderInTheWayReason},
-      {"line break in the reset order", false, false, L"z\r\nxy", &kLineBreakReason},
-      {"read-only backup", false, true, L"xy", &kBackupReadOnlyReason},
+      {"folder in the way", true, L"xy", &kFolderInTheWayReason},
+      {"line break in the reset order", false, L"z\r\nxy", &kLineBreakReason},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -233,11 +231,6 @@ TEST(FailedSave, OwnRefusalsSayWhatToDo) {
       ASSERT_TRUE(CreateDirectoryW(sandbox.IniPath().c_str(), nullptr));
     } else {
       sandbox.WriteIni(kDefaultIni);
-    }
-    const std::wstring bak = sandbox.IniPath() + L".bak";
-    if (c.pinned_bak) {
-      CloseHandle(CreateFileW(bak.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_READONLY, nullptr));
     }
     const FileState before = sandbox.Ini();
     const auto names_before = sandbox.FileNames();
@@ -252,8 +245,7 @@ TEST(FailedSave, OwnRefusalsSayWhatToDo) {
       EXPECT_EQ(box.owner, program.Form());
       const Language language = ProgramLanguage();
       std::wstring text = box.text;
-      std::wstring expected =
-          kSaveFailed.In(language, c.pinned_bak ? bak : sandbox.IniPath(), c.reason->In(language));
+      std::wstring expected = kSaveFailed.In(language, sandbox.IniPath(), c.reason->In(language));
       for (auto* s : {&text, &expected})
         for (auto& ch : *s) ch = static_cast<wchar_t>(towlower(ch));
       EXPECT_EQ(Narrow(text), Narrow(expected));
@@ -265,11 +257,6 @@ TEST(FailedSave, OwnRefusalsSayWhatToDo) {
     EXPECT_EQ(sandbox.Ini(), before);
     EXPECT_EQ(sandbox.FileNames(), names_before);
     if (c.folder) RemoveDirectoryW(sandbox.IniPath().c_str());
-    if (c.pinned_bak) {
-      EXPECT_EQ(GetFileAttributesW(bak.c_str()) & FILE_ATTRIBUTE_READONLY,
-                DWORD{FILE_ATTRIBUTE_READONLY});
-      SetFileAttributesW(bak.c_str(), FILE_ATTRIBUTE_NORMAL);
-    }
   }
 }
 
