@@ -50,7 +50,7 @@ std::vector<TracedCall> TracedCalls(const std::wstring& log);
 // A number as the trace writes it, in hexadecimal.
 std::uint64_t Number(const std::string& hex);
 
-// The built program, as a Windows path.
+// The built program (or the file V7ER_PROGRAM names), as a Windows path.
 std::wstring ProgramUnderTest();
 
 // The same path, with the extended-length prefix when it is too long for the
