@@ -10,8 +10,7 @@ printf 'throwaway\n' >password
 openssl req -x509 -newkey rsa:2048 -noenc -keyout key.pem -out cert.pem -days 2 -subj /CN=V7ER-test \
   -addext keyUsage=critical,digitalSignature -addext extendedKeyUsage=codeSigning 2>/dev/null
 openssl pkcs12 -export -inkey key.pem -in cert.pem -out cert.pfx -passout file:password
-cp "$exe" V7ER.exe
-V7ER_SIGN_PFX=cert.pfx V7ER_SIGN_PASSWORD_FILE=password "$3/sign" V7ER.exe
+cp "$exe" V7ER.exe && V7ER_SIGN_PFX=cert.pfx V7ER_SIGN_PASSWORD_FILE=password "$3/sign" V7ER.exe
 verify() { osslsigncode verify -CAfile cert.pem -in "$1"; }
 digests=$(verify V7ER.exe | sed -n 's/^Message digest algorithm  *: //p' | tr '\n' ' ')
 [[ $digests == 'SHA1 SHA256 ' ]] || { echo "signatures verified: $digests"; exit 1; }

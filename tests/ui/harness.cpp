@@ -80,7 +80,6 @@ std::wstring WindowsPath(std::string_view path) {
 }
 
 std::wstring ProgramUnderTest() {
-  // Another image of the same build, such as a signed copy.
   const char* other = std::getenv("V7ER_PROGRAM");
   return WindowsPath(other != nullptr ? other : V7ER_EXE_PATH);
 }
