@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "file_io.h"
 #include "locale_text.h"
@@ -11,26 +12,15 @@ namespace {
 
 constexpr wchar_t kSettingsFileName[] = L"printer.ini";
 
-void ApplyRawLine(std::string_view bytes, HardwareParams& params) {
+// Decodes one line of the file's bytes, without its line end.
+std::wstring DecodeLine(std::string_view bytes) {
   if (!bytes.empty() && bytes.back() == '\r') bytes.remove_suffix(1);
-  ApplySettingsLine(DecodeLocaleText(bytes), params);
+  return DecodeLocaleText(bytes);
 }
 
-}  // namespace
-
-std::wstring SettingsPath() {
-  return ExecutableDirectory() + kSettingsFileName;
-}
-
-std::wstring BackupPath(const std::wstring& settingsPath) {
-  return settingsPath + L".bak";
-}
-
-void LoadSettings(HardwareParams& params) {
-  LoadSettingsFrom(SettingsPath(), params);
-}
-
-bool LoadSettingsFrom(const std::wstring& path, HardwareParams& params) {
+// Hands each line of the file, decoded, to `take`; false if it cannot be opened.
+template <class Take>
+bool ReadLines(const std::wstring& path, Take take) {
   InputFile file;
   if (file.Open(path) != 0) return false;
   // Lines are split on the raw bytes: in the multibyte encodings a locale can
@@ -48,17 +38,40 @@ bool LoadSettingsFrom(const std::wstring& path, HardwareParams& params) {
     for (std::size_t end; (end = data.find('\n', start)) != std::string_view::npos;
          start = end + 1) {
       if (unfinished.empty()) {
-        ApplyRawLine(data.substr(start, end - start), params);
+        take(DecodeLine(data.substr(start, end - start)));
       } else {
         unfinished.append(data.substr(start, end - start));
-        ApplyRawLine(unfinished, params);
+        take(DecodeLine(unfinished));
         unfinished.clear();
       }
     }
     unfinished.append(data.substr(start));
   }
-  if (!unfinished.empty()) ApplyRawLine(unfinished, params);
+  if (!unfinished.empty()) take(DecodeLine(unfinished));
   return true;
+}
+
+}  // namespace
+
+std::wstring SettingsPath() {
+  return ExecutableDirectory() + kSettingsFileName;
+}
+
+std::wstring BackupPath(const std::wstring& settingsPath) {
+  return settingsPath + L".bak";
+}
+
+void LoadSettings(HardwareParams& params) {
+  LoadSettingsFrom(SettingsPath(), params);
+}
+
+bool LoadSettingsFrom(const std::wstring& path, HardwareParams& params) {
+  return ReadLines(path, [&](std::wstring line) { ApplySettingsLine(std::move(line), params); });
+}
+
+bool GivenInFile(const std::wstring& path, GivenValues& given) {
+  given = NoValuesGiven();
+  return ReadLines(path, [&](std::wstring line) { GiveSettingsLine(std::move(line), given); });
 }
 
 SaveResult SaveSettings(const HardwareParams& params) {

@@ -5,6 +5,7 @@
 
 #include "file_io.h"
 #include "hardware_params.h"
+#include "settings_text.h"
 
 // Outcome of a save. A failed save leaves the old file exactly as it was.
 struct SaveResult {
@@ -26,6 +27,8 @@ std::wstring BackupPath(const std::wstring& settingsPath);
 void LoadSettings(HardwareParams& params);
 // false when the file could not be opened (on Windows the last error says why).
 bool LoadSettingsFrom(const std::wstring& path, HardwareParams& params);
+// What the file gives, read as LoadSettingsFrom reads it; false as there.
+bool GivenInFile(const std::wstring& path, GivenValues& given);
 
 // Rewrites the whole file, replacing it in one step only once the new text is
 // safely on disk.

@@ -1,8 +1,11 @@
 #include "settings_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <iterator>
 #include <string>
+#include <utility>
 
 #include "decimal_text.h"
 
@@ -209,18 +212,62 @@ constexpr SettingKey kSettingKeys[] = {
 
 }  // namespace
 
-void ApplySettingsLine(std::wstring line, HardwareParams& params) {
+namespace {
+
+// The position of the setting a line gives, with its value; -1 for a comment,
+// an empty line or an unknown key.
+int ReadSettingsLine(std::wstring line, std::wstring& value) {
   TrimSpaces(line);
-  if (line.empty() || line.starts_with(L"//")) return;
-  std::wstring key, value;
+  if (line.empty() || line.starts_with(L"//")) return -1;
+  std::wstring key;
   SplitKeyValue(line, key, value);
   TrimSpaces(key);
   TrimSpaces(value);
-  for (const SettingKey& setting : kSettingKeys) {
-    if (setting.key == key) {
-      setting.read(params, value);
-      return;
-    }
+  for (std::size_t i = 0; i < std::size(kSettingKeys); ++i) {
+    if (kSettingKeys[i].key == key) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+}  // namespace
+
+void ApplySettingsLine(std::wstring line, HardwareParams& params) {
+  std::wstring value;
+  const int setting = ReadSettingsLine(std::move(line), value);
+  if (setting >= 0) kSettingKeys[setting].read(params, value);
+}
+
+GivenValues NoValuesGiven() {
+  return GivenValues(std::size(kSettingKeys));
+}
+
+void GiveSettingsLine(std::wstring line, GivenValues& given) {
+  std::wstring value;
+  const int setting = ReadSettingsLine(std::move(line), value);
+  if (setting >= 0 && static_cast<std::size_t>(setting) < given.size()) {
+    given[static_cast<std::size_t>(setting)] = std::move(value);
+  }
+}
+
+GivenValues GivenInText(std::wstring_view text) {
+  GivenValues given = NoValuesGiven();
+  while (!text.empty()) {
+    std::wstring_view line = text.substr(0, text.find(L'\n'));
+    text.remove_prefix(std::min(text.size(), line.size() + 1));
+    if (line.ends_with(L'\r')) line.remove_suffix(1);
+    GiveSettingsLine(std::wstring(line), given);
+  }
+  return given;
+}
+
+bool AnyGiven(const GivenValues& given) {
+  return std::any_of(given.begin(), given.end(),
+                     [](const auto& value) { return value.has_value(); });
+}
+
+void ApplyGivenValues(const GivenValues& given, HardwareParams& params) {
+  for (std::size_t i = 0; i < std::size(kSettingKeys) && i < given.size(); ++i) {
+    if (given[i]) kSettingKeys[i].read(params, *given[i]);
   }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,18 @@ std::wstring FormatGeneral10(double value);
 // Applies one raw line (line end already removed) to the parameters: comments,
 // empty lines and unknown keys change nothing.
 void ApplySettingsLine(std::wstring line, HardwareParams& params);
+
+// What a text gives, read line by line as the file is read: for each setting,
+// in the file's order, the value text of its last line; none where no line
+// gives it.
+using GivenValues = std::vector<std::optional<std::wstring>>;
+GivenValues NoValuesGiven();
+void GiveSettingsLine(std::wstring line, GivenValues& given);
+// A line feed ends a line; a carriage return before it is not part of it.
+GivenValues GivenInText(std::wstring_view text);
+bool AnyGiven(const GivenValues& given);
+// Converts the given values as the reader does, over `params`.
+void ApplyGivenValues(const GivenValues& given, HardwareParams& params);
 
 // Each setting's key and its value as the writer writes it, in the file's order.
 struct SettingValue {

@@ -104,10 +104,26 @@ TEST(SettingsFile, ReaderFileEdgeCases) {
          EXPECT_EQ(p.fAreaY, 2);
        }},
       {"empty file", "", [](const HardwareParams& p) { EXPECT_EQ(p, HardwareParams{}); }},
+      {"a copied text's path line", "C:\\V7ER=1\\printer.ini\r\nfAreaX = 5\r\n",
+       [](const HardwareParams& p) {
+         HardwareParams expected;
+         expected.fAreaX = 5;
+         EXPECT_EQ(p, expected);
+       }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    c.expect(LoadBytes(dir, c.bytes));
+    const HardwareParams loaded = LoadBytes(dir, c.bytes);
+    c.expect(loaded);
+    // A pasted text and another file are read as the settings file is.
+    HardwareParams pasted, opened;
+    ApplyGivenValues(GivenInText(std::wstring(c.bytes.begin(), c.bytes.end())), pasted);
+    GivenValues given;
+    ASSERT_TRUE(GivenInFile(dir.File(L"printer.ini"), given));
+    ApplyGivenValues(given, opened);
+    EXPECT_EQ(pasted, loaded);
+    EXPECT_EQ(opened, loaded);
+    EXPECT_EQ(AnyGiven(given), loaded != HardwareParams{});
   }
 }
 
