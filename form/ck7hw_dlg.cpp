@@ -1,5 +1,9 @@
 #include "ck7hw_dlg.h"
 
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 #include <string>
@@ -190,6 +194,41 @@ std::wstring ChangeLines(const std::vector<SettingValue>& before,
   return lines.empty() ? LoadResourceString(IDS_NO_CHANGES) : lines;
 }
 
+bool SameValues(const std::vector<SettingValue>& one, const std::vector<SettingValue>& other) {
+  return std::equal(one.begin(), one.end(), other.begin(), other.end(),
+                    [](const auto& a, const auto& b) { return a.value == b.value; });
+}
+
+// Each setting as OK would write it, and a number field that does not convert
+// as it was typed.
+std::vector<SettingValue> ValuesShown(const HardwareParams& params,
+                                      const std::vector<TypedText>& typed) {
+  std::vector<SettingValue> values = SettingValues(params);
+  for (const TypedText& field : typed) {
+    for (std::size_t i = 0; i < std::size(kSettingFields) && i < values.size(); ++i) {
+      if (kSettingFields[i] == field.id) {
+        values[i].value = field.text;
+      }
+    }
+  }
+  return values;
+}
+
+// Whether setting `i` is shown in an edit box, and whether that takes a
+// number or a whole number.
+bool InEditBox(std::size_t i) {
+  const int id = kSettingFields[i];
+  return id != IDC_RELEASE_LIMIT && id != IDC_MODE_FLAT && id != IDC_CLEAR_ROTATE_RETURN &&
+         id != IDC_RESET_ROTATE && id != IDC_INIT_RESET && id != IDC_FIRST_PRN_RESET;
+}
+bool TakesNumber(std::size_t i) {
+  return InEditBox(i) && kSettingFields[i] != IDC_RESET_ORDER;
+}
+bool TakesInteger(std::size_t i) {
+  const int id = kSettingFields[i];
+  return id == IDC_SPEED_SCALE || id == IDC_SPEED_BASE || id == IDC_DELAY_CHAR_SP;
+}
+
 // Why LoadSettingsFrom(path) just failed: message `missing` when there is no
 // such file, else `unreadable` with the system's reason.
 std::wstring WhyNotRead(const std::wstring& path, UINT missing, UINT unreadable) {
@@ -229,6 +268,40 @@ bool PutOnClipboard(HWND owner, const std::wstring& text) {
   return put;
 }
 
+// The clipboard's Unicode text, empty if it holds none; false, with the last
+// error set, if it cannot be opened.
+bool TextOnClipboard(HWND owner, std::wstring& text) {
+  text.clear();
+  if (!OpenClipboard(owner)) return false;
+  if (const HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+      // Up to the terminator, which a careless program may have left out.
+      const auto* end = chars + GlobalSize(data) / sizeof(wchar_t);
+      text.assign(chars, std::find(chars, end, L'\0'));
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return true;
+}
+
+// A system DLL that only some commands need, loaded when first needed (it is
+// heavy to load) and from the system folder only.
+HMODULE SystemLibrary(const wchar_t* name) {
+  wchar_t folder[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  return LoadLibraryW((std::wstring(folder, length) + L"\\" + name).c_str());
+}
+
+template <class Function>
+Function SystemFunction(const wchar_t* dll, const char* name) {
+  const HMODULE module = SystemLibrary(dll);
+  return module ? reinterpret_cast<Function>(
+                      reinterpret_cast<void (*)()>(GetProcAddress(module, name)))
+                : nullptr;
+}
+
 }  // namespace
 
 const MessageEntry CK7HWDlg::kMessageTable[] = {
@@ -248,6 +321,9 @@ const MessageEntry CK7HWDlg::kMessageTable[] = {
     OnSysCommand(IDM_ABOUT, &CK7HWDlg::OnAbout),
     OnSysCommand(IDM_SHOW_CHANGES, &CK7HWDlg::OnShowChanges),
     OnSysCommand(IDM_COPY_SETTINGS, &CK7HWDlg::OnCopySettings),
+    OnSysCommand(IDM_PASTE_SETTINGS, &CK7HWDlg::OnPasteSettings),
+    OnSysCommand(IDM_OPEN_SETTINGS, &CK7HWDlg::OnOpenSettings),
+    OnMessage(WM_DROPFILES, &CK7HWDlg::OnDropFiles),
 };
 
 CK7HWDlg::CK7HWDlg()
@@ -305,6 +381,9 @@ bool CK7HWDlg::OnInitDialog() {
   // A window that never asked for its own copy is shown Windows' shared system
   // menu, which no program may change: take the copy before it can be shown.
   m_systemMenu = GetSystemMenu(GetSafeHwnd(), FALSE);
+  // A settings file dropped on the form: the style alone, no shell32 at start.
+  SetWindowLongPtrW(GetSafeHwnd(), GWL_EXSTYLE,
+                    GetWindowLongPtrW(GetSafeHwnd(), GWL_EXSTYLE) | WS_EX_ACCEPTFILES);
   V7ER_STARTUP_MARK("system menu copy");
   m_place = FindSettingsPlace(SystemFiles(), ExecutableDirectory());
   V7ER_STARTUP_MARK("which printer.ini");
@@ -460,6 +539,8 @@ bool CK7HWDlg::AppendCommands() {
   for (const auto& [id, text] : {std::pair{IDM_CALCULATOR, IDS_MENU_CALCULATOR},
                                  {IDM_SHOW_CHANGES, IDS_MENU_SHOW_CHANGES},
                                  {IDM_COPY_SETTINGS, IDS_MENU_COPY_SETTINGS},
+                                 {IDM_PASTE_SETTINGS, IDS_MENU_PASTE_SETTINGS},
+                                 {IDM_OPEN_SETTINGS, IDS_MENU_OPEN_SETTINGS},
                                  {IDM_RESTORE_DEFAULTS, IDS_MENU_RESTORE_DEFAULTS},
                                  {IDM_UNDO_SAVE, IDS_MENU_UNDO_SAVE},
                                  {IDM_ABOUT, IDS_MENU_ABOUT}}) {
@@ -500,16 +581,17 @@ void CK7HWDlg::OnUndoSave(UINT, int, HWND) {
 }
 
 std::vector<SettingValue> CK7HWDlg::FormValues() {
+  HardwareParams params;
+  const std::vector<TypedText> typed = FormParams(params);
+  return ValuesShown(params, typed);
+}
+
+std::vector<TypedText> CK7HWDlg::FormParams(HardwareParams& params) {
   const HardwareParams kept = m_params;
-  const std::vector<TypedText> typed = UpdateDataAsTyped();
-  std::vector<SettingValue> values = SettingValues(m_params);
+  std::vector<TypedText> typed = UpdateDataAsTyped();
+  params = m_params;
   m_params = kept;
-  for (const TypedText& field : typed) {
-    for (std::size_t i = 0; i < std::size(kSettingFields) && i < values.size(); ++i) {
-      if (kSettingFields[i] == field.id) values[i].value = field.text;
-    }
-  }
-  return values;
+  return typed;
 }
 
 // Nothing is written: what OK would change, and what the last save changed.
@@ -547,4 +629,144 @@ void CK7HWDlg::OnAbout(UINT, int, HWND) {
   }
   MessageBoxW(GetSafeHwnd(), text.c_str(), LoadResourceString(IDS_ABOUT_CAPTION).c_str(),
               MB_OK | MB_ICONINFORMATION);
+}
+
+void CK7HWDlg::Tell(UINT caption, const std::wstring& text, UINT icon) {
+  MessageBoxW(GetSafeHwnd(), text.c_str(), MenuText(caption).c_str(), MB_OK | icon);
+}
+
+void CK7HWDlg::OnPasteSettings(UINT, int, HWND) {
+  std::wstring text;
+  if (!TextOnClipboard(GetSafeHwnd(), text)) {
+    Tell(IDS_MENU_PASTE_SETTINGS,
+         FormatResourceString(IDS_CLIPBOARD_UNREADABLE, {SystemErrorText(GetLastError())}),
+         MB_ICONERROR);
+  } else if (text.empty()) {
+    Tell(IDS_MENU_PASTE_SETTINGS, LoadResourceString(IDS_CLIPBOARD_NO_TEXT), MB_ICONEXCLAMATION);
+  } else {
+    TakeSettings(GivenInText(text), LoadResourceString(IDS_FROM_CLIPBOARD),
+                 IDS_MENU_PASTE_SETTINGS);
+  }
+}
+
+void CK7HWDlg::OnOpenSettings(UINT, int, HWND) {
+  using OpenFileName = BOOL(WINAPI*)(OPENFILENAMEW*);
+  using ExtendedError = DWORD(WINAPI*)();
+  const auto open = SystemFunction<OpenFileName>(L"comdlg32.dll", "GetOpenFileNameW");
+  const auto extendedError = SystemFunction<ExtendedError>(L"comdlg32.dll", "CommDlgExtendedError");
+  if (!open || !extendedError) {
+    Tell(IDS_MENU_OPEN_SETTINGS,
+         FormatResourceString(IDS_OPEN_FAILED, {SystemErrorText(GetLastError())}), MB_ICONERROR);
+    return;
+  }
+  std::wstring filter = LoadResourceString(IDS_OPEN_FILTER);
+  std::replace(filter.begin(), filter.end(), L'|', L'\0');
+  const std::wstring folder = ExecutableDirectory();
+  const std::wstring title = MenuText(IDS_MENU_OPEN_SETTINGS);
+  std::wstring file(32768, L'\0');  // the longest path Windows has
+  OPENFILENAMEW dialog = {};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = GetSafeHwnd();
+  dialog.lpstrFilter = filter.c_str();
+  dialog.lpstrFile = file.data();
+  dialog.nMaxFile = static_cast<DWORD>(file.size());
+  dialog.lpstrInitialDir = folder.c_str();
+  dialog.lpstrTitle = title.c_str();
+  dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
+                 OFN_ENABLESIZING | OFN_NOCHANGEDIR;
+  if (open(&dialog)) {
+    TakeFile(file.c_str());
+  } else if (const DWORD error = extendedError()) {  // 0: the user cancelled
+    wchar_t code[16];
+    wsprintfW(code, L"0x%04X", static_cast<unsigned>(error));
+    Tell(IDS_MENU_OPEN_SETTINGS, FormatResourceString(IDS_OPEN_FAILED, {code}), MB_ICONERROR);
+  }
+}
+
+INT_PTR CK7HWDlg::OnDropFiles(WPARAM wParam, LPARAM) {
+  using QueryFile = UINT(WINAPI*)(HDROP, UINT, LPWSTR, UINT);
+  using Finish = void(WINAPI*)(HDROP);
+  const auto drop = reinterpret_cast<HDROP>(wParam);
+  const auto query = SystemFunction<QueryFile>(L"shell32.dll", "DragQueryFileW");
+  const auto finish = SystemFunction<Finish>(L"shell32.dll", "DragFinish");
+  std::wstring path;
+  if (query) {
+    path.resize(query(drop, 0, nullptr, 0) + 1);
+    path.resize(query(drop, 0, path.data(), static_cast<UINT>(path.size())));
+  }
+  if (finish) finish(drop);
+  if (!path.empty()) {
+    // The drop leaves the user in the window it came from: the question comes up here.
+    SetForegroundWindow(GetSafeHwnd());
+    TakeFile(path);
+  }
+  return TRUE;
+}
+
+void CK7HWDlg::TakeFile(const std::wstring& path) {
+  GivenValues given;
+  if (!GivenInFile(path, given)) {
+    Tell(IDS_MENU_OPEN_SETTINGS,
+         WhyNotRead(path, IDS_CHANGES_FILE_MISSING, IDS_CHANGES_FILE_UNREADABLE),
+         MB_ICONEXCLAMATION);
+    return;
+  }
+  TakeSettings(given, FormatResourceString(IDS_FROM_FILE, {path}), IDS_MENU_OPEN_SETTINGS);
+}
+
+// The given values over what the form shows, once the user has seen what
+// changes and agreed. A number the field would refuse is put in as it came,
+// for OK to name, not read as the file's reader would (1OO as 1).
+void CK7HWDlg::TakeSettings(const GivenValues& given, const std::wstring& source, UINT caption) {
+  if (!AnyGiven(given)) {
+    Tell(caption, FormatResourceString(IDS_TAKE_NOTHING, {source}), MB_ICONEXCLAMATION);
+    return;
+  }
+  HardwareParams params;
+  std::vector<TypedText> typed = FormParams(params);
+  const std::vector<SettingValue> before = ValuesShown(params, typed);
+  // The texts the edit boxes will show where they do not show `params`.
+  std::vector<TypedText> texts;
+  GivenValues taken = given;
+  for (std::size_t i = 0; i < std::size(kSettingFields) && i < given.size(); ++i) {
+    const int id = kSettingFields[i];
+    if (!given[i]) {
+      if (InEditBox(i)) texts.push_back({id, GetItemText(id)});
+      continue;
+    }
+    std::erase_if(typed, [id](const TypedText& field) { return field.id == id; });
+    if (!TakesNumber(i)) continue;
+    const std::wstring& text = *given[i];
+    if (FieldNumberFault(text, TakesInteger(i)) != NumberFault::None) {
+      typed.push_back({id, text});
+      texts.push_back({id, text});
+      taken[i].reset();
+    } else {
+      // As the field reads it (full-width digits too), in the file's notation.
+      taken[i] = TakesInteger(i) ? std::to_wstring(*ParseFieldInt32(text))
+                                 : FormatFieldDouble(*ParseFieldDouble(text));
+    }
+  }
+  ApplyGivenValues(taken, params);
+  const std::vector<SettingValue> after = ValuesShown(params, typed);
+  if (SameValues(before, after)) {
+    Tell(caption, FormatResourceString(IDS_TAKE_NO_CHANGES, {source}), MB_ICONINFORMATION);
+    return;
+  }
+  const std::wstring question =
+      FormatResourceString(IDS_TAKE_CHANGES, {source, ChangeLines(before, after)});
+  if (MessageBoxW(GetSafeHwnd(), question.c_str(), MenuText(caption).c_str(),
+                  MB_YESNO | MB_ICONQUESTION) != IDYES) {
+    return;
+  }
+  ShowParams(params);
+  for (const TypedText& field : texts) SetDlgItemTextW(GetSafeHwnd(), field.id, field.text.c_str());
+}
+
+std::wstring CK7HWDlg::GetItemText(int id) const {
+  const HWND item = GetDlgItem(GetSafeHwnd(), id);
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(item)) + 1, L'\0');
+  text.resize(
+      static_cast<std::size_t>(GetWindowTextW(item, text.data(), static_cast<int>(text.size()))));
+  return text;
 }

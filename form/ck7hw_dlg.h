@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "control.h"
+#include "data_exchange.h"
 #include "dialog.h"
 #include "hardware_params.h"
 #include "settings_file.h"
@@ -62,9 +63,21 @@ class CK7HWDlg : public Dialog {
   void OnAbout(UINT code, int id, HWND control);
   void OnShowChanges(UINT code, int id, HWND control);
   void OnCopySettings(UINT code, int id, HWND control);
+  void OnPasteSettings(UINT code, int id, HWND control);
+  void OnOpenSettings(UINT code, int id, HWND control);
+  INT_PTR OnDropFiles(WPARAM, LPARAM);
+  void TakeFile(const std::wstring& path);
+  // Asks, then puts what `given` gives into the fields; `source` says where
+  // it came from.
+  void TakeSettings(const GivenValues& given, const std::wstring& source, UINT caption);
+  void Tell(UINT caption, const std::wstring& text, UINT icon);
+  std::wstring GetItemText(int id) const;
   // Each setting as OK would write it, and a number field that does not
   // convert as it was typed; nothing is refused or reported.
   std::vector<SettingValue> FormValues();
+  // The form's values as OK would take them, and the number fields that do
+  // not convert as typed; the form itself is left as it is.
+  std::vector<TypedText> FormParams(HardwareParams& params);
   // Puts `params` into the fields and opens the fields its mode uses.
   void ShowParams(const HardwareParams& params);
 

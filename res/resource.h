@@ -84,6 +84,18 @@
 #define IDS_REASON_ACCESS_DENIED_PROTECTED 352  // %1 the system's reason
 #define IDS_ABOUT_USER_COPY 353
 #define IDS_USER_COPY_NOTE 354  // %1 the user's copy
+// Settings taken from the clipboard or a file.
+#define IDS_MENU_PASTE_SETTINGS 380
+#define IDS_MENU_OPEN_SETTINGS 381
+#define IDS_TAKE_CHANGES 382     // %1 where from, %2 the change lines
+#define IDS_TAKE_NO_CHANGES 383  // %1 where from
+#define IDS_TAKE_NOTHING 384     // %1 where from
+#define IDS_FROM_CLIPBOARD 385
+#define IDS_FROM_FILE 386  // %1 the file
+#define IDS_CLIPBOARD_NO_TEXT 387
+#define IDS_CLIPBOARD_UNREADABLE 388  // %1 why
+#define IDS_OPEN_FILTER 389           // name|pattern|..., "|" for each NUL
+#define IDS_OPEN_FAILED 390           // %1 why
 
 // Commands of the form's system menu: below 0xF000, low four bits clear.
 #define IDM_CALCULATOR 0x0010
@@ -92,6 +104,8 @@
 #define IDM_ABOUT 0x0040
 #define IDM_SHOW_CHANGES 0x0050
 #define IDM_COPY_SETTINGS 0x0060
+#define IDM_PASTE_SETTINGS 0x0240
+#define IDM_OPEN_SETTINGS 0x0250
 
 // The calculator. Each input's label string has the input's id, as on the form.
 // Each of its three parts is one range of ids, from the first input to the

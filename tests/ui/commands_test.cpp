@@ -20,6 +20,9 @@ std::wstring Lower(std::wstring text) {
   return text;
 }
 
+// The file name box of the Open dialog.
+constexpr int kFileNameField = 0x47c;
+
 // Runs a system-menu command the way choosing it does.
 void Command(Program& program, UINT id) {
   program.PostToForm(WM_SYSCOMMAND, id, 0);
@@ -444,6 +447,14 @@ TEST(UndoLastSave, WithoutBackupSaysSo) {
   EXPECT_EQ(sandbox.Ini(), before);
 }
 
+void PutOnClipboard(const std::wstring& text) {
+  const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+  memcpy(GlobalLock(memory), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+  GlobalUnlock(memory);
+  ASSERT_TRUE(OpenClipboard(nullptr) && EmptyClipboard() &&
+              SetClipboardData(CF_UNICODETEXT, memory) && CloseClipboard());
+}
+
 std::wstring ClipboardText() {
   std::wstring text;
   if (!OpenClipboard(nullptr)) return L"(clipboard busy)";
@@ -477,13 +488,17 @@ std::wstring StringArgument(const std::string& arg) {
   return text;
 }
 
-// A message box with `part` in its text (a path in any case), dismissed.
-::testing::AssertionResult MessageBoxSaying(Program& program, const std::wstring& part) {
+// A message box with `part` in its text (a path in any case), answered with
+// `button`, which it must show.
+::testing::AssertionResult MessageBoxSaying(Program& program, const std::wstring& part,
+                                            int button = IDOK) {
   MessageBoxInfo box;
   auto shown = program.WaitForMessageBox(box);
   if (shown && Lower(box.text).find(Lower(part)) == std::wstring::npos)
     shown = ::testing::AssertionFailure() << Narrow(box.text);
-  if (box.hwnd) program.DismissMessageBox(box);
+  if (shown && !IsWindowVisible(GetDlgItem(box.hwnd, button)))
+    shown = ::testing::AssertionFailure() << "no button " << button << ": " << Narrow(box.text);
+  if (box.hwnd) program.DismissMessageBox(box, button);
   return shown;
 }
 
@@ -537,8 +552,9 @@ TEST(SystemMenu, CommandsInTheFormsOwnCopyDoWhatTheySay) {
   EXPECT_EQ(undo_states, (std::vector<std::string>{"greyed", "enabled"}));
 
   HWND calculator = nullptr;
-  // In the menu's order: calculator, show changes, copy, restore defaults,
-  // undo last save, about.
+  // In the menu's order: calculator, show changes, copy, paste (what was
+  // copied: no changes), open settings file, restore defaults, undo last
+  // save, about.
   const std::function<::testing::AssertionResult()> commands[] = {
       [&] {
         auto shown = program.WaitForDialog(IDC_GEAR_DIAMETER, calculator);
@@ -548,6 +564,13 @@ TEST(SystemMenu, CommandsInTheFormsOwnCopyDoWhatTheySay) {
       },
       [&] { return MessageBoxSaying(program, L"321 \u2192 200"); },
       [&] { return Eventually(ClipboardText, sandbox.IniPath() + L"\r\n" + Widen(kEditedIni)); },
+      [&] { return MessageBoxSaying(program, L"", IDOK); },
+      [&] {
+        HWND open = nullptr;
+        auto shown = program.WaitForDialog(kFileNameField, open);
+        if (shown) program.PostClickItem(open, IDCANCEL);
+        return shown ? Eventually([&] { return std::to_wstring(IsWindow(open)); }, L"0") : shown;
+      },
       [&] {
         return Eventually([&] { return FormState(program); },
                           StateOf(kDefaultsShown, L"2060", kRowFlat));
@@ -631,6 +654,91 @@ TEST(ShowChanges, FormAgainstFileAndLastSave) {
     program.PostClick(IDCANCEL);
     ASSERT_TRUE(program.WaitForExit());
     EXPECT_EQ(sandbox.FileNames(), names) << "a file was written";
+  }
+}
+
+// Settings from the clipboard, a file chosen in the Open dialog or a file
+// dropped on the form, laid over what the form shows once the user agrees;
+// nothing written before OK.
+TEST(TakeSettings, OverWhatTheFormShows) {
+  enum How { kPaste, kOpen, kDrop };
+  const struct {
+    const char* name;
+    How how;
+    const char* text;  // nullptr: copied on a second form
+    std::vector<std::wstring> said;
+    int answer;  // IDOK: a plain message
+    std::vector<FieldShown> shown;
+    const wchar_t* option = L"2060";
+    const wchar_t* row = kRowFlat;
+    int refused_on_ok = 0;  // the field OK names, else 0: OK saves
+  } cases[] = {
+      {"copied", kPaste, nullptr, {L"110 \u2192 200"}, IDYES, kEditedShown, L"2062", kRowRotateZ},
+      {"a partial text",
+       kPaste,
+       "fStepY = \xef\xbc\x90.\xef\xbc\x90\xef\xbc\x92\r\n// mm\r\n  nPrintMode=4\r\nfAreaX = 1OO",
+       {L"110 \u2192 1OO"},
+       IDYES,
+       {{IDC_STEP_Y, L"0.02"}, {IDC_AREA_X, L"1OO"}},
+       L"2064",
+       kRowFlipZ,
+       IDC_AREA_X},
+      {"no settings", kPaste, "V7ER\r\n[printer]\r\nfAreaX: 200\r\n", {}, IDOK, {}},
+      {"answered no", kPaste, "fAreaX = 200", {L"110 \u2192 200"}, IDNO, {}},
+      {"opened", kOpen, "fAreaY = 90\r\n", {L"80 \u2192 90"}, IDYES, {{IDC_AREA_Y, L"90"}}},
+      {"dropped", kDrop, "nSpeedBase = 31", {L"30 \u2192 31"}, IDYES, {{IDC_SPEED_BASE, L"31"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Sandbox sandbox;
+    if (!c.text) {
+      Sandbox other;
+      other.WriteIni(kEditedIni);
+      Program copying(other);
+      ASSERT_TRUE(copying.WaitForForm());
+      Command(copying, IDM_COPY_SETTINGS);
+      ASSERT_TRUE(Eventually(ClipboardText, other.IniPath() + L"\r\n" + Widen(kEditedIni)));
+      copying.PostClick(IDCANCEL);
+      ASSERT_TRUE(copying.WaitForExit());
+    } else if (c.how == kPaste) {
+      PutOnClipboard(Widen(c.text));
+    }
+    const std::wstring path = sandbox.Dir() + L"\u7b2c\u4e00\u53f0.ini";
+    if (c.how != kPaste) WriteFileDated(path, c.text);
+    sandbox.WriteIni(kDefaultIni);
+    const FileState before = sandbox.Ini();
+    Program program(sandbox);
+    ASSERT_TRUE(program.WaitForForm());
+    if (c.how == kPaste) Command(program, IDM_PASTE_SETTINGS);
+    ASSERT_TRUE(c.how != kDrop || program.DropFile(path));
+    if (c.how == kOpen) {
+      Command(program, IDM_OPEN_SETTINGS);
+      HWND open = nullptr;
+      ASSERT_TRUE(program.WaitForDialog(kFileNameField, open));
+      program.SetItemText(open, kFileNameField, path);
+      program.PostClickItem(open, IDOK);
+    }
+    MessageBoxInfo box;
+    ASSERT_TRUE(program.WaitForMessageBox(box));
+    for (const std::wstring& said : c.said)
+      EXPECT_NE(box.text.find(said), std::wstring::npos) << Narrow(box.text);
+    if (c.how != kPaste) {
+      EXPECT_NE(box.text.find(path), std::wstring::npos) << Narrow(box.text);
+    }
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(box.hwnd, c.answer))) << Narrow(box.text);
+    ASSERT_TRUE(program.DismissMessageBox(box, c.answer));
+    EXPECT_TRUE(Eventually(
+        [&] { return FormState(program); },
+        StateOf(c.answer == IDYES ? DefaultsWith(c.shown) : kDefaultsShown, c.option, c.row)));
+    EXPECT_EQ(sandbox.Ini(), before) << "written before OK";
+    program.PostClick(!c.text || c.refused_on_ok ? IDOK : IDCANCEL);
+    if (c.refused_on_ok) {
+      EXPECT_TRUE(MessageBoxSaying(
+          program, FieldMessage(c.refused_on_ok, FieldKind::kDouble, Fault::kNotANumber)));
+      program.PostClick(IDCANCEL);
+    }
+    ASSERT_TRUE(program.WaitForExit());
+    EXPECT_EQ(sandbox.IniBytes(), c.text ? before.bytes : std::string(kEditedIni));
   }
 }
 

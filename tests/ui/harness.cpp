@@ -1,5 +1,6 @@
 #include "harness.h"
 
+#include <shlobj.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -556,8 +557,9 @@ std::vector<HWND> Program::TopLevelWindows() const {
          << "neither the form nor a message box within " << kTimeout.count() << " ms";
 }
 
-::testing::AssertionResult Program::DismissMessageBox(const MessageBoxInfo& box) {
-  HWND button = FindWindowExW(box.hwnd, nullptr, L"Button", nullptr);
+::testing::AssertionResult Program::DismissMessageBox(const MessageBoxInfo& box, int id) {
+  HWND button =
+      id ? GetDlgItem(box.hwnd, id) : FindWindowExW(box.hwnd, nullptr, L"Button", nullptr);
   if (!button) return ::testing::AssertionFailure() << "the message box has no button";
   PostMessageW(button, BM_CLICK, 0, 0);
   const auto deadline = Clock::now() + kTimeout;
@@ -577,6 +579,19 @@ std::vector<HWND> Program::TopLevelWindows() const {
     if (IsWindowVisible(hwnd)) seen += Describe(hwnd, *this);
   return ::testing::AssertionFailure() << "the program still runs after " << kTimeout.count()
                                        << " ms; visible windows: " << Narrow(seen);
+}
+
+bool Program::DropFile(const std::wstring& path) {
+  DROPFILES header = {};
+  header.pFiles = sizeof header;
+  header.fWide = TRUE;
+  std::string block(reinterpret_cast<const char*>(&header), sizeof header);
+  // The names, each ending in a NUL, and an empty one after the last.
+  block.append(reinterpret_cast<const char*>(path.c_str()), (path.size() + 1) * sizeof(wchar_t));
+  block.append(sizeof(wchar_t), '\0');
+  void* drop = VirtualAllocEx(process_, nullptr, block.size(), MEM_COMMIT, PAGE_READWRITE);
+  return drop && WriteProcessMemory(process_, drop, block.data(), block.size(), nullptr) &&
+         PostMessageW(form_, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
 }
 
 HWND Program::Item(int id) const {

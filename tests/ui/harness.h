@@ -158,8 +158,9 @@ class Program {
   // Waits for a message box other than the form. While waiting, notes whether
   // the form ever showed up (see FormSeen).
   ::testing::AssertionResult WaitForMessageBox(MessageBoxInfo& box);
-  // Clicks the box's OK button and waits until the box is gone.
-  ::testing::AssertionResult DismissMessageBox(const MessageBoxInfo& box);
+  // Clicks the box's OK button (or the button `button`, such as IDNO) and
+  // waits until the box is gone.
+  ::testing::AssertionResult DismissMessageBox(const MessageBoxInfo& box, int button = 0);
   // Waits for whichever comes first, the form or a message box; `box.hwnd` is
   // set only for a box.
   ::testing::AssertionResult WaitForFormOrMessageBox(MessageBoxInfo& box);
@@ -196,6 +197,9 @@ class Program {
   void SendToForm(UINT msg, WPARAM wparam, LPARAM lparam);
   void SendToItem(int id, UINT msg, WPARAM wparam, LPARAM lparam);
   void PostToForm(UINT msg, WPARAM wparam, LPARAM lparam);
+  // Drops a file on the form as the shell does: the handle is a block of the
+  // program's own memory (here a fixed one, its address) that names the file.
+  bool DropFile(const std::wstring& path);
 
   // A second dialog of the program (not the form, not a message box), known by
   // one of its controls; waits for it to be shown.
