@@ -179,8 +179,17 @@ std::wstring MenuText(UINT id) {
   return text;
 }
 
+// A setting's value as a technician reads it: the marking mode by its option.
+std::wstring ValueRead(HWND form, std::size_t setting, const std::wstring& value) {
+  if (kSettingFields[setting] != IDC_MODE_FLAT) return value;
+  for (std::size_t mode = 0; mode < std::size(kModeOptions); ++mode) {
+    if (value == std::to_wstring(mode)) return OptionName(GetDlgItem(form, kModeOptions[mode]));
+  }
+  return FormatResourceString(IDS_MODE_NONE, {value});
+}
+
 // One line for each setting whose value differs, or "No changes".
-std::wstring ChangeLines(const std::vector<SettingValue>& before,
+std::wstring ChangeLines(HWND form, const std::vector<SettingValue>& before,
                          const std::vector<SettingValue>& after) {
   std::wstring lines;
   for (std::size_t i = 0; i < std::size(kSettingFields) && i < before.size() && i < after.size();
@@ -188,8 +197,8 @@ std::wstring ChangeLines(const std::vector<SettingValue>& before,
     if (before[i].value == after[i].value) continue;
     if (!lines.empty()) lines += L"\n";
     lines += FormatResourceString(
-        IDS_CHANGE_LINE, {LoadResourceString(static_cast<UINT>(kSettingFields[i])), before[i].value,
-                          after[i].value});
+        IDS_CHANGE_LINE, {LoadResourceString(static_cast<UINT>(kSettingFields[i])),
+                          ValueRead(form, i, before[i].value), ValueRead(form, i, after[i].value)});
   }
   return lines.empty() ? LoadResourceString(IDS_NO_CHANGES) : lines;
 }
@@ -200,14 +209,14 @@ bool SameValues(const std::vector<SettingValue>& one, const std::vector<SettingV
 }
 
 // Each setting as OK would write it, and a number field that does not convert
-// as it was typed.
+// as it was typed, marked as OK's refusal.
 std::vector<SettingValue> ValuesShown(const HardwareParams& params,
                                       const std::vector<TypedText>& typed) {
   std::vector<SettingValue> values = SettingValues(params);
   for (const TypedText& field : typed) {
     for (std::size_t i = 0; i < std::size(kSettingFields) && i < values.size(); ++i) {
       if (kSettingFields[i] == field.id) {
-        values[i].value = field.text;
+        values[i].value = FormatResourceString(IDS_VALUE_REFUSED, {field.text});
       }
     }
   }
@@ -238,12 +247,13 @@ std::wstring WhyNotRead(const std::wstring& path, UINT missing, UINT unreadable)
              : FormatResourceString(unreadable, {path, SystemErrorText(error)});
 }
 
-// A file's settings as the writer would write them; empty, with `why` said,
-// if there is no such file or it cannot be read.
-std::vector<SettingValue> FileValues(const std::wstring& path, std::wstring& why) {
+// A file's settings as the writer would write them; empty, with `why` said
+// (`missing` when there is no such file), if there is none or it cannot be read.
+std::vector<SettingValue> FileValues(const std::wstring& path, std::wstring& why,
+                                     UINT missing = IDS_CHANGES_FILE_MISSING) {
   HardwareParams params;
   if (LoadSettingsFrom(path, params)) return SettingValues(params);
-  why = WhyNotRead(path, IDS_CHANGES_FILE_MISSING, IDS_CHANGES_FILE_UNREADABLE);
+  why = WhyNotRead(path, missing, IDS_CHANGES_FILE_UNREADABLE);
   return {};
 }
 
@@ -598,13 +608,13 @@ std::vector<TypedText> CK7HWDlg::FormParams(HardwareParams& params) {
 void CK7HWDlg::OnShowChanges(UINT, int, HWND) {
   const std::wstring& path = m_place.path;
   std::wstring fileWhy, backupWhy;
-  const std::vector<SettingValue> onDisk = FileValues(path, fileWhy);
+  const std::vector<SettingValue> onDisk = FileValues(path, fileWhy, IDS_CHANGES_FILE_NEW);
   const std::vector<SettingValue> kept = FileValues(BackupPath(path), backupWhy);
   const std::wstring text = FormatResourceString(
-      IDS_CHANGES, {onDisk.empty() ? fileWhy : ChangeLines(onDisk, FormValues()),
+      IDS_CHANGES, {onDisk.empty() ? fileWhy : ChangeLines(GetSafeHwnd(), onDisk, FormValues()),
                     kept.empty()     ? backupWhy
                     : onDisk.empty() ? fileWhy
-                                     : ChangeLines(kept, onDisk)});
+                                     : ChangeLines(GetSafeHwnd(), kept, onDisk)});
   MessageBoxW(GetSafeHwnd(), text.c_str(), MenuText(IDS_MENU_SHOW_CHANGES).c_str(),
               MB_OK | MB_ICONINFORMATION);
 }
@@ -754,7 +764,7 @@ void CK7HWDlg::TakeSettings(const GivenValues& given, const std::wstring& source
     return;
   }
   const std::wstring question =
-      FormatResourceString(IDS_TAKE_CHANGES, {source, ChangeLines(before, after)});
+      FormatResourceString(IDS_TAKE_CHANGES, {source, ChangeLines(GetSafeHwnd(), before, after)});
   if (MessageBoxW(GetSafeHwnd(), question.c_str(), MenuText(caption).c_str(),
                   MB_YESNO | MB_ICONQUESTION) != IDYES) {
     return;

@@ -73,7 +73,7 @@ class CK7HWDlg : public Dialog {
   void Tell(UINT caption, const std::wstring& text, UINT icon);
   std::wstring GetItemText(int id) const;
   // Each setting as OK would write it, and a number field that does not
-  // convert as it was typed; nothing is refused or reported.
+  // convert as it was typed, marked; nothing is refused or reported.
   std::vector<SettingValue> FormValues();
   // The form's values as OK would take them, and the number fields that do
   // not convert as typed; the form itself is left as it is.

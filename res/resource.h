@@ -96,6 +96,9 @@
 #define IDS_CLIPBOARD_UNREADABLE 388  // %1 why
 #define IDS_OPEN_FILTER 389           // name|pattern|..., "|" for each NUL
 #define IDS_OPEN_FAILED 390           // %1 why
+#define IDS_VALUE_REFUSED 391         // %1 the field's text
+#define IDS_MODE_NONE 392             // %1 the value of a mode no option shows
+#define IDS_CHANGES_FILE_NEW 393      // %1 the file
 
 // Commands of the form's system menu: below 0xF000, low four bits clear.
 #define IDM_CALCULATOR 0x0010

@@ -677,7 +677,9 @@ TEST(TakeSettings, OverWhatTheFormShows) {
       {"a partial text",
        kPaste,
        "fStepY = \xef\xbc\x90.\xef\xbc\x90\xef\xbc\x92\r\n// mm\r\n  nPrintMode=4\r\nfAreaX = 1OO",
-       {L"110 \u2192 1OO"},
+       {L"110 \u2192 1OO",
+        L"\u5e73\u9762\u523b\u5370(Z\u4e3a\u5347\u964d\u8f74) \u2192 "
+        L"Z\u8f74\u7ffb\u8f6c\u523b\u5370\n"},
        IDYES,
        {{IDC_STEP_Y, L"0.02"}, {IDC_AREA_X, L"1OO"}},
        L"2064",
@@ -722,6 +724,7 @@ TEST(TakeSettings, OverWhatTheFormShows) {
     ASSERT_TRUE(program.WaitForMessageBox(box));
     for (const std::wstring& said : c.said)
       EXPECT_NE(box.text.find(said), std::wstring::npos) << Narrow(box.text);
+    EXPECT_EQ(box.text.find(L"1OO\n"), std::wstring::npos) << "the refused value is not marked";
     if (c.how != kPaste) {
       EXPECT_NE(box.text.find(path), std::wstring::npos) << Narrow(box.text);
     }
