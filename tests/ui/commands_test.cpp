@@ -712,6 +712,8 @@ TEST(TakeSettings, OverWhatTheFormShows) {
     Program program(sandbox);
     ASSERT_TRUE(program.WaitForForm());
     if (c.how == kPaste) Command(program, IDM_PASTE_SETTINGS);
+    // The shell gives drops to a window with this style, which the form sets itself.
+    EXPECT_TRUE(GetWindowLongPtrW(program.Form(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
     ASSERT_TRUE(c.how != kDrop || program.DropFile(path));
     if (c.how == kOpen) {
       Command(program, IDM_OPEN_SETTINGS);
