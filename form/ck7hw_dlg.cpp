@@ -705,7 +705,8 @@ INT_PTR CK7HWDlg::OnDropFiles(WPARAM wParam, LPARAM) {
     path.resize(query(drop, 0, path.data(), static_cast<UINT>(path.size())));
   }
   if (finish) finish(drop);
-  if (!path.empty()) {
+  // While a message or the calculator is up, the form takes no settings.
+  if (!path.empty() && IsWindowEnabled(GetSafeHwnd())) {
     // The drop leaves the user in the window it came from: the question comes up here.
     SetForegroundWindow(GetSafeHwnd());
     TakeFile(path);
