@@ -705,7 +705,7 @@ TEST(TakeSettings, OverWhatTheFormShows) {
     } else if (c.how == kPaste) {
       PutOnClipboard(Widen(c.text));
     }
-    const std::wstring path = sandbox.Dir() + L"\u7b2c\u4e00\u53f0.ini";
+    const std::wstring path = sandbox.Dir() + L"machine 1.ini";
     if (c.how != kPaste) WriteFileDated(path, c.text);
     sandbox.WriteIni(kDefaultIni);
     const FileState before = sandbox.Ini();
