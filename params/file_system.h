@@ -62,9 +62,19 @@ class FileSystem {
   virtual SystemError MakeFolder(const std::wstring& path) = 0;
 
   virtual ErrorKind KindOf(SystemError error) const = 0;
-  // Whether this process runs with an administrator's rights (Windows'
-  // elevation); false where the system has no such notion.
+  // Whether this process runs elevated over a limited token, the one older
+  // programs of this user run with (UAC's elevation); false where the system
+  // has no such notion, and with UAC off.
   virtual bool Elevated() = 0;
+  // Whether Windows redirects this process's refused writes in protected
+  // folders (its token allows virtualisation); true where it does not say.
+  virtual bool VirtualizationAllowed() = 0;
+  // The long form of an existing path (no 8.3 names, no extended-length
+  // prefix); `path` itself where the system gives none.
+  virtual std::wstring LongPath(const std::wstring& path) = 0;
+  // Whether this user has the right to replace the file at `path` (delete
+  // access), asked without changing it: 0, or the system's refusal.
+  virtual SystemError MayReplace(const std::wstring& path) = 0;
   // A variable of the process's environment; empty if it has none.
   virtual std::wstring Environment(const std::wstring& name) = 0;
   virtual std::uint64_t ProcessNumber() const = 0;

@@ -138,6 +138,11 @@ class PosixFiles final : public FileSystem {
   }
 
   bool Elevated() override { return false; }
+  // Nothing redirects a program's writes here.
+  bool VirtualizationAllowed() override { return false; }
+  std::wstring LongPath(const std::wstring& path) override { return path; }
+  // A rename asks only for the folder's rights, which the temporary file met.
+  SystemError MayReplace(const std::wstring&) override { return 0; }
 
   std::wstring Environment(const std::wstring& name) override {
     const char* value = std::getenv(NativePath(name).c_str());

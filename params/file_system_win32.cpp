@@ -31,6 +31,24 @@ DWORD Chunk(std::size_t size) {
   return size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
 }
 
+// One answer about this process's token. Asked only for a program in a
+// protected folder: advapi32 is looked up then, not loaded by every start.
+bool AskToken(TOKEN_INFORMATION_CLASS what, void* answer, DWORD size) {
+  using OpenToken = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE*);
+  using TokenInformation = BOOL(WINAPI*)(HANDLE, TOKEN_INFORMATION_CLASS, void*, DWORD, DWORD*);
+  const HMODULE advapi = LoadLibraryW(L"advapi32.dll");
+  const auto open = reinterpret_cast<OpenToken>(
+      reinterpret_cast<void (*)()>(GetProcAddress(advapi, "OpenProcessToken")));
+  const auto query = reinterpret_cast<TokenInformation>(
+      reinterpret_cast<void (*)()>(GetProcAddress(advapi, "GetTokenInformation")));
+  HANDLE token = nullptr;
+  DWORD got = 0;
+  const bool asked = open && query && open(GetCurrentProcess(), TOKEN_QUERY, &token) &&
+                     query(token, what, answer, size, &got);
+  if (token) CloseHandle(token);
+  return asked;
+}
+
 class Win32Files final : public FileSystem {
  public:
   SystemError Look(const std::wstring& path, PathFacts& facts) override {
@@ -118,23 +136,47 @@ class Win32Files final : public FileSystem {
     return GetLastError() == ERROR_ALREADY_EXISTS ? 0 : LastError();
   }
 
-  // Asked only for a program in a protected folder: advapi32 is looked up
-  // then, not loaded by every start.
+  // UAC's elevation: an elevated token whose linked token is the limited one.
+  // With UAC off an administrator's token is of the default type, as older
+  // programs run with it too.
   bool Elevated() override {
-    using OpenToken = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE*);
-    using TokenInformation = BOOL(WINAPI*)(HANDLE, TOKEN_INFORMATION_CLASS, void*, DWORD, DWORD*);
-    const HMODULE advapi = LoadLibraryW(L"advapi32.dll");
-    const auto open = reinterpret_cast<OpenToken>(
-        reinterpret_cast<void (*)()>(GetProcAddress(advapi, "OpenProcessToken")));
-    const auto query = reinterpret_cast<TokenInformation>(
-        reinterpret_cast<void (*)()>(GetProcAddress(advapi, "GetTokenInformation")));
-    HANDLE token = nullptr;
-    TOKEN_ELEVATION elevation = {};
-    DWORD size = 0;
-    const bool asked = open && query && open(GetCurrentProcess(), TOKEN_QUERY, &token) &&
-                       query(token, TokenElevation, &elevation, sizeof elevation, &size);
-    if (token) CloseHandle(token);
-    return asked && elevation.TokenIsElevated;
+    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+    return AskToken(TokenElevationType, &type, sizeof type) && type == TokenElevationTypeFull;
+  }
+
+  // Windows (Vista on) always answers; Wine 8 does not, and an unanswered
+  // query counts as allowed.
+  bool VirtualizationAllowed() override {
+    DWORD allowed = 0;
+    return !AskToken(TokenVirtualizationAllowed, &allowed, sizeof allowed) || allowed != 0;
+  }
+
+  std::wstring LongPath(const std::wstring& path) override {
+    const std::wstring asked = ExtendedLengthPath(path);
+    std::wstring found(MAX_PATH, L'\0');
+    for (;;) {
+      const DWORD length =
+          GetLongPathNameW(asked.c_str(), found.data(), static_cast<DWORD>(found.size()));
+      if (length == 0) return path;
+      if (length < found.size()) {
+        found.resize(length);
+        break;
+      }
+      found.resize(length);
+    }
+    if (found.starts_with(L"\\\\?\\UNC\\")) return L"\\\\" + found.substr(8);
+    if (found.starts_with(L"\\\\?\\")) return found.substr(4);
+    return found;
+  }
+
+  // Sharing everything: a program that holds the file is no matter of rights.
+  SystemError MayReplace(const std::wstring& path) override {
+    const HANDLE handle = CreateFileW(ExtendedLengthPath(path).c_str(), DELETE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return LastError();
+    CloseHandle(handle);
+    return 0;
   }
 
   std::wstring Environment(const std::wstring& name) override {

@@ -14,7 +14,7 @@
 // which Windows never redirects, finds the file the same way.
 struct SettingsPlace {
   std::wstring path;      // the file read and saved
-  std::wstring userCopy;  // this user's copy; empty outside a protected folder
+  std::wstring userCopy;  // this user's copy; empty where Windows keeps none
   bool elevated = false;
   bool userCopyExists = false;
   bool InUserCopy() const { return !userCopy.empty() && path == userCopy; }
@@ -23,12 +23,21 @@ struct SettingsPlace {
   bool OtherCopyRead() const { return elevated && userCopyExists && !InUserCopy(); }
 };
 
-// `programFolder` ends in its separator. One elevation query and one look at
-// the user's copy, and those only for a protected folder.
+// `programFolder` ends in its separator. One elevation query, one look at the
+// user's copy and, without elevation, one virtualisation query: those only for
+// a protected folder.
 SettingsPlace FindSettingsPlace(FileSystem& files, const std::wstring& programFolder);
 
-// Saves at `place.path`. Without elevation, when the folder beside the program
-// refuses the save for lack of rights, the user's copy and its folders are
-// made and the save goes there, as Windows' own redirection would; `place`
-// then names it.
-SaveResult SaveSettingsAt(FileSystem& files, SettingsPlace& place, const HardwareParams& params);
+// Saves at `place.path`. Without elevation, when the file beside the program
+// may not be made or replaced for lack of rights, the user's copy and its
+// folders are made and the save goes there, as Windows' own redirection would;
+// `place` then names it. The first such save keeps the file it stands in for
+// as the copy's backup. `alsoUserCopy`: where OtherCopyRead(), the user's copy
+// is saved too, after the file beside the program.
+SaveResult SaveSettingsAt(FileSystem& files, SettingsPlace& place, const HardwareParams& params,
+                          bool alsoUserCopy = false);
+
+// Whether a save at `place.path` could go through, as CheckReplaceable finds
+// it, and whether this user may replace the file there.
+SaveProblem CheckSettingsPlace(FileSystem& files, const SettingsPlace& place, bool& exists,
+                               SaveFailure& failure);

@@ -17,11 +17,9 @@
 namespace {
 
 const std::map<std::wstring, std::wstring> kWindows = {
-    {L"ProgramFiles", L"C:\\Program Files"},
-    {L"ProgramFiles(x86)", L"C:\\Program Files (x86)"},
-    {L"SystemRoot", L"C:\\Windows"},
-    {L"ProgramData", L"C:\\ProgramData"},
-    {L"LOCALAPPDATA", L"C:\\Users\\tech\\AppData\\Local"},
+    {L"ProgramFiles", L"C:\\Program Files"}, {L"ProgramFiles(x86)", L"C:\\Program Files (x86)"},
+    {L"ProgramW6432", L"C:\\Program Files"}, {L"SystemRoot", L"C:\\Windows"},
+    {L"ProgramData", L"C:\\ProgramData"},    {L"LOCALAPPDATA", L"C:\\Users\\tech\\AppData\\Local"},
 };
 
 TEST(SettingsPlace, FoundAsAnOlderProgramFindsIt) {
@@ -31,6 +29,9 @@ TEST(SettingsPlace, FoundAsAnOlderProgramFindsIt) {
     std::wstring folder;
     bool elevated, copyThere;
     std::wstring path, userCopy;
+    bool wow64 = false;           // a 32-bit process on 64-bit Windows
+    bool virtualization = true;   // the token allows it
+    std::wstring longForm = L"";  // `folder`'s, where it differs
   } cases[] = {
       {"not protected", L"D:\\Laser\\", false, false, L"D:\\Laser\\printer.ini", L""},
       {"a name that only begins like a root", L"C:\\Program Files Old\\X\\", false, false,
@@ -45,14 +46,31 @@ TEST(SettingsPlace, FoundAsAnOlderProgramFindsIt) {
        L"C:\\ProgramData\\Calvor\\printer.ini", store + L"ProgramData\\Calvor\\printer.ini"},
       {"the Windows folder", L"C:\\Windows\\Calvor\\", false, true,
        store + L"Windows\\Calvor\\printer.ini", store + L"Windows\\Calvor\\printer.ini"},
+      {"32-bit, in the 64-bit programs' folder", L"C:\\Program Files\\Calvor\\", false, true,
+       store + L"Program Files\\Calvor\\printer.ini", store + L"Program Files\\Calvor\\printer.ini",
+       true},
+      {"a short name", L"C:\\PROGRA~2\\Calvor\\", false, true,
+       store + L"Program Files (x86)\\Calvor\\printer.ini",
+       store + L"Program Files (x86)\\Calvor\\printer.ini", false, true,
+       L"C:\\Program Files (x86)\\Calvor\\"},
+      {"an extended-length path", L"\\\\?\\C:\\ProgramData\\Calvor\\", false, false,
+       L"C:\\ProgramData\\Calvor\\printer.ini", store + L"ProgramData\\Calvor\\printer.ini"},
+      {"virtualisation not allowed", L"C:\\Program Files\\Calvor\\", false, true,
+       L"C:\\Program Files\\Calvor\\printer.ini", L"", false, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TestFiles files;
     files.environment = kWindows;
+    if (c.wow64) files.environment[L"ProgramFiles"] = kWindows.at(L"ProgramFiles(x86)");
     files.elevated = c.elevated;
+    files.virtualization = c.virtualization;
+    if (!c.longForm.empty()) files.longPaths[c.folder] = c.longForm;
     files.existing.emplace();
-    if (c.copyThere) files.existing->insert(c.userCopy);
+    if (c.copyThere) {
+      files.existing->insert(c.userCopy.empty() ? store + L"Program Files\\Calvor\\printer.ini"
+                                                : c.userCopy);
+    }
     const SettingsPlace place = FindSettingsPlace(files, c.folder);
     EXPECT_EQ(place.path, c.path);
     EXPECT_EQ(place.userCopy, c.userCopy);
@@ -63,35 +81,68 @@ TEST(SettingsPlace, FoundAsAnOlderProgramFindsIt) {
 #ifdef _WIN32
 constexpr SystemError kDenied = ERROR_ACCESS_DENIED;
 
-// Without elevation, a folder that refuses the save sends it to the user's
-// copy, made with its folders; elevated, the refusal stands.
+// Without elevation, a file beside the program that may not be made or
+// replaced sends the save to the user's copy, made with its folders, and the
+// first such save keeps the file it stands in for as the copy's backup;
+// elevated, the refusal stands. Elevated with a copy, the user picks the files.
 TEST(SettingsPlace, RefusedFolderSavesToTheUserCopy) {
-  for (const bool elevated : {false, true}) {
-    SCOPED_TRACE(elevated ? "elevated" : "not elevated");
+  enum Refusal { kNone, kNewFiles, kReplace };
+  const struct {
+    const char* name;
+    bool elevated;
+    Refusal refusal;
+    bool copyThere, both;
+    bool besideSaved, copySaved;
+    const char* copyBackup;  // its first bytes
+  } cases[] = {
+      {"new files refused", false, kNewFiles, false, false, false, true, "fAreaX = 5\r\n"},
+      {"new files refused, elevated", true, kNewFiles, false, false, false, false, ""},
+      {"replace refused", false, kReplace, false, false, false, true, "fAreaX = 5\r\n"},
+      {"replace refused, elevated", true, kReplace, false, false, false, false, ""},
+      {"elevated with a copy, this file only", true, kNone, true, false, true, false, ""},
+      {"elevated with a copy, both", true, kNone, true, true, true, true, "fAreaX = 6\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     TempDir dir;
     const std::wstring root = dir.File(L"Program Files");
     const std::wstring program = root + L"\\Calvor\\";
+    const std::wstring copy =
+        dir.File(L"Local") + L"\\VirtualStore" + program.substr(2) + L"printer.ini";
     std::filesystem::create_directories(program);
     std::filesystem::create_directories(dir.path() / "Local");
     WriteBytes(program + L"printer.ini", "fAreaX = 5\r\n");
+    if (c.copyThere) {
+      std::filesystem::create_directories(std::filesystem::path(copy).parent_path());
+      WriteBytes(copy, "fAreaX = 6\r\n");
+    }
     TestFiles files;
     files.environment = {{L"ProgramFiles", root}, {L"LOCALAPPDATA", dir.File(L"Local")}};
-    files.elevated = elevated;
-    // The program's folder refuses new files, as for lack of rights.
+    files.elevated = c.elevated;
     files.fail = [&](const std::wstring& path) {
-      return path.starts_with(program) && path.ends_with(L".tmp") ? kDenied : 0;
+      return c.refusal == kNewFiles && path.starts_with(program) && path.ends_with(L".tmp")
+                 ? kDenied
+                 : 0;
     };
+    if (c.refusal == kReplace) files.unreplaceable[program + L"printer.ini"] = kDenied;
     SettingsPlace place = FindSettingsPlace(files, program);
     ASSERT_EQ(place.path, program + L"printer.ini");
+    bool exists = false;
+    SaveFailure failure;  // as About finds it
+    EXPECT_EQ(CheckSettingsPlace(files, place, exists, failure) == SaveProblem::AccessDenied,
+              c.refusal != kNone);
     HardwareParams params;
     params.fAreaX = 7;
-    const SaveResult result = SaveSettingsAt(files, place, params);
-    EXPECT_EQ(ReadBytes(program + L"printer.ini"), "fAreaX = 5\r\n");
-    const std::wstring copy =
-        dir.File(L"Local") + L"\\VirtualStore" + program.substr(2) + L"printer.ini";
-    EXPECT_EQ(result.saved, !elevated);
-    EXPECT_EQ(place.path, elevated ? program + L"printer.ini" : copy);
-    EXPECT_EQ(ReadBytes(copy).substr(0, 12), elevated ? "" : "fAreaX = 7\r\n");
+    const SaveResult result = SaveSettingsAt(files, place, params, c.both);
+    EXPECT_EQ(result.saved, c.besideSaved || c.copySaved);
+    EXPECT_EQ(result.problem, result.saved ? SaveProblem::None : SaveProblem::AccessDenied);
+    EXPECT_EQ(ReadBytes(program + L"printer.ini").substr(0, 12),
+              c.besideSaved ? "fAreaX = 7\r\n" : "fAreaX = 5\r\n");
+    EXPECT_EQ(ReadBytes(copy).substr(0, 12),
+              c.copySaved ? "fAreaX = 7\r\n" : (c.copyThere ? "fAreaX = 6\r\n" : ""));
+    EXPECT_EQ(ReadBytes(copy + L".bak").substr(0, 12), c.copyBackup);
+    EXPECT_EQ(place.path, c.copySaved && !c.besideSaved ? copy : program + L"printer.ini");
+    EXPECT_TRUE(c.elevated || files.waited == 0) << "a refusal of rights was waited for";
   }
 }
 #endif

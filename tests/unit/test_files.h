@@ -21,6 +21,10 @@ class TestFiles final : public FileSystem {
   bool failedWrite = false;
   std::map<std::wstring, std::wstring> environment;
   bool elevated = false;
+  bool virtualization = true;
+  std::map<std::wstring, std::wstring> longPaths;  // LongPath's answers; others unchanged
+  // Files this user may read but not replace: a move onto one, and MayReplace, fail so.
+  std::map<std::wstring, SystemError> unreplaceable;
   std::optional<std::set<std::wstring>> existing;  // all that Look finds, when set
   int waited = 0;                                  // waits are counted, not waited
 
@@ -58,6 +62,8 @@ class TestFiles final : public FileSystem {
     return Or(fail({}), [&] { return closed; });
   }
   SystemError Move(const std::wstring& from, const std::wstring& to) override {
+    const auto refused = unreplaceable.find(to);
+    if (refused != unreplaceable.end()) return refused->second;
     return Or(fail(to), [&] { return real_.Move(from, to); });
   }
   SystemError Remove(const std::wstring& path) override {
@@ -72,6 +78,15 @@ class TestFiles final : public FileSystem {
   }
   ErrorKind KindOf(SystemError error) const override { return real_.KindOf(error); }
   bool Elevated() override { return elevated; }
+  bool VirtualizationAllowed() override { return virtualization; }
+  std::wstring LongPath(const std::wstring& path) override {
+    const auto found = longPaths.find(path);
+    return found == longPaths.end() ? path : found->second;
+  }
+  SystemError MayReplace(const std::wstring& path) override {
+    const auto refused = unreplaceable.find(path);
+    return refused == unreplaceable.end() ? fail(path) : refused->second;
+  }
   std::wstring Environment(const std::wstring& name) override {
     const auto found = environment.find(name);
     return found == environment.end() ? real_.Environment(name) : found->second;
