@@ -115,11 +115,10 @@ std::wstring ProgramVersion() {
 // Whether the settings file is there and a save could replace it, found out
 // as the save finds it, without changing anything.
 std::wstring SettingsFileState(const SettingsPlace& place) {
-  const std::wstring& path = place.path;
   SaveResult check;
   bool exists = false;
   SaveFailure failure;
-  check.problem = CheckReplaceable(SystemFiles(), path, BackupPath(path), exists, failure);
+  check.problem = CheckSettingsPlace(SystemFiles(), place, exists, failure);
   if (!exists) return LoadResourceString(IDS_ABOUT_NOT_FOUND);
   if (check.problem == SaveProblem::None) return LoadResourceString(IDS_ABOUT_WRITABLE);
   check.reason = failure.reason;
@@ -325,6 +324,7 @@ const MessageEntry CK7HWDlg::kMessageTable[] = {
     OnCommand(BN_CLICKED, IDC_MODE_FLIP_Z, &CK7HWDlg::OnModeFlipZ),
     OnCommand(BN_CLICKED, IDOK, &CK7HWDlg::OnOkClicked),
     OnMessage(WM_INITMENUPOPUP, &CK7HWDlg::OnInitMenuPopup),
+    OnMessage(CK7HWDlg::kShowUserCopyNote, &CK7HWDlg::OnShowUserCopyNote),
     OnSysCommand(IDM_CALCULATOR, &CK7HWDlg::OnCalculator),
     OnSysCommand(IDM_RESTORE_DEFAULTS, &CK7HWDlg::OnRestoreDefaults),
     OnSysCommand(IDM_UNDO_SAVE, &CK7HWDlg::OnUndoSave),
@@ -403,6 +403,8 @@ bool CK7HWDlg::OnInitDialog() {
   V7ER_STARTUP_MARK("data exchange");
   ApplyModeEnabling(m_params.nPrintMode);
   V7ER_STARTUP_MARK("mode enabling");
+  // Said once the form shows, before any edit.
+  if (m_place.OtherCopyRead()) PostMessageW(GetSafeHwnd(), kShowUserCopyNote, 0, 0);
   return true;
 }
 
@@ -496,7 +498,17 @@ INT_PTR CK7HWDlg::OnQueryDragIcon(WPARAM, LPARAM) {
 
 void CK7HWDlg::OnOkClicked(UINT, int, HWND) {
   if (!UpdateData(true)) return;  // the bad field has been reported and focused
-  const SaveResult result = SaveSettingsAt(SystemFiles(), m_place, m_params);
+  bool alsoUserCopy = false;
+  if (m_place.OtherCopyRead()) {
+    const std::wstring text =
+        FormatResourceString(IDS_USER_COPY_QUESTION, {m_place.userCopy, m_place.path});
+    const int answer =
+        MessageBoxW(GetSafeHwnd(), text.c_str(), LoadResourceString(IDS_USER_COPY_CAPTION).c_str(),
+                    MB_YESNOCANCEL | MB_ICONQUESTION);
+    if (answer != IDYES && answer != IDNO) return;
+    alsoUserCopy = answer == IDYES;
+  }
+  const SaveResult result = SaveSettingsAt(SystemFiles(), m_place, m_params, alsoUserCopy);
   if (!result.saved) {
     // Stay open: the edits are still in the form, to save again or cancel.
     ShowSaveFailure(result);
@@ -610,11 +622,14 @@ void CK7HWDlg::OnShowChanges(UINT, int, HWND) {
   std::wstring fileWhy, backupWhy;
   const std::vector<SettingValue> onDisk = FileValues(path, fileWhy, IDS_CHANGES_FILE_NEW);
   const std::vector<SettingValue> kept = FileValues(BackupPath(path), backupWhy);
-  const std::wstring text = FormatResourceString(
+  std::wstring text = FormatResourceString(
       IDS_CHANGES, {onDisk.empty() ? fileWhy : ChangeLines(GetSafeHwnd(), onDisk, FormValues()),
                     kept.empty()     ? backupWhy
                     : onDisk.empty() ? fileWhy
                                      : ChangeLines(GetSafeHwnd(), kept, onDisk)});
+  if (m_place.OtherCopyRead()) {
+    text += L"\n\n" + FormatResourceString(IDS_USER_COPY_NOTE, {m_place.userCopy});
+  }
   MessageBoxW(GetSafeHwnd(), text.c_str(), MenuText(IDS_MENU_SHOW_CHANGES).c_str(),
               MB_OK | MB_ICONINFORMATION);
 }
@@ -780,4 +795,19 @@ std::wstring CK7HWDlg::GetItemText(int id) const {
   text.resize(
       static_cast<std::size_t>(GetWindowTextW(item, text.data(), static_cast<int>(text.size()))));
   return text;
+}
+
+// Elevated, this run reads and saves the file beside the program, which the
+// main application does not read while this user has a copy of it.
+INT_PTR CK7HWDlg::OnShowUserCopyNote(WPARAM, LPARAM) {
+  // The dialog manager shows the form only once its queue is empty: the note
+  // comes before that and would stand alone on the screen.
+  ShowWindow(GetSafeHwnd(), SW_SHOW);
+  UpdateWindow(GetSafeHwnd());
+  std::wstring beside = m_place.path;
+  if (!IsFile(m_place.path)) beside += L"\n" + LoadResourceString(IDS_ABOUT_NOT_FOUND);
+  const std::wstring text = FormatResourceString(IDS_USER_COPY_AT_OPEN, {beside, m_place.userCopy});
+  MessageBoxW(GetSafeHwnd(), text.c_str(), LoadResourceString(IDS_USER_COPY_CAPTION).c_str(),
+              MB_OK | MB_ICONINFORMATION);
+  return TRUE;
 }

@@ -50,6 +50,9 @@ class CK7HWDlg : public Dialog {
   // for a field that does not depend on the mode.
   std::wstring OptionsEnabling(int id) const;
   void ShowSaveFailure(const SaveResult& result);
+  // Posted by the initialisation where the main application reads another copy.
+  static constexpr UINT kShowUserCopyNote = WM_APP + 23;
+  INT_PTR OnShowUserCopyNote(WPARAM, LPARAM);
 
   // The system menu's own commands. They change only the form: nothing is
   // written before OK.

@@ -99,6 +99,10 @@
 #define IDS_VALUE_REFUSED 391         // %1 the field's text
 #define IDS_MODE_NONE 392             // %1 the value of a mode no option shows
 #define IDS_CHANGES_FILE_NEW 393      // %1 the file
+// Where the main application reads another copy.
+#define IDS_USER_COPY_CAPTION 400
+#define IDS_USER_COPY_QUESTION 401  // %1 the user's copy, %2 the file beside the program
+#define IDS_USER_COPY_AT_OPEN 402   // %1 the file beside the program (and its state), %2 the copy
 
 // Commands of the form's system menu: below 0xF000, low four bits clear.
 #define IDM_CALCULATOR 0x0010

@@ -1,8 +1,8 @@
 // V7ER in a folder Windows protects, where Windows keeps a copy of printer.ini
 // for each user whose older programs (the main application) could not write
 // there: run without elevation it reads and saves that copy, elevated the file
-// beside it, and About names both. Wine has no such redirection; the folders
-// and the copy are made here as Windows would have made them.
+// beside it (and, if the user says so, the copy too), and names both. Wine has no such redirection;
+// the folders and the copy are made here as Windows would have made them.
 #include <string>
 
 #include "form_facts.h"
@@ -48,27 +48,52 @@ TEST(VirtualStore, WithoutElevationTheUsersCopyElevatedTheFileBesideIt) {
     Program::Start start;
     const char* shown;                   // fAreaX
     std::vector<std::wstring> in_about;  // the file in use first
-  } runs[] = {{Program::Start::kWithoutElevation, "222", {copy}},
-              {Program::Start::kNow, "110", {sandbox.IniPath(), copy}}};
+    const wchar_t* typed;
+  } runs[] = {{Program::Start::kWithoutElevation, "222", {copy}, L"333"},
+              {Program::Start::kNow, "110", {sandbox.IniPath(), copy}, L"444"}};
   for (const auto& run : runs) {
     SCOPED_TRACE(run.shown);
+    const bool elevated = run.start == Program::Start::kNow;
     Program program(sandbox, run.start);
     ASSERT_TRUE(program.WaitForForm());
-    EXPECT_EQ(Narrow(program.Shown(IDC_AREA_X)), run.shown);
-    program.PostToForm(WM_SYSCOMMAND, IDM_ABOUT, 0);
     MessageBoxInfo box;
-    ASSERT_TRUE(program.WaitForMessageBox(box));
-    for (const std::wstring& path : run.in_about)
-      EXPECT_NE(box.text.find(path), std::wstring::npos) << Narrow(box.text);
-    ASSERT_TRUE(program.DismissMessageBox(box));
-    program.SetText(IDC_AREA_X, L"333");
-    program.PostClick(run.start == Program::Start::kNow ? IDCANCEL : IDOK);
+    // Elevated, the form says at once, and once, which file the main
+    // application reads; About says so too, and Show changes names the copy.
+    std::vector<UINT> commands = {IDM_ABOUT};
+    if (elevated) commands = {0, IDM_ABOUT, IDM_SHOW_CHANGES};
+    for (const UINT command : commands) {
+      if (command) program.PostToForm(WM_SYSCOMMAND, command, 0);
+      ASSERT_TRUE(program.WaitForMessageBox(box));
+      for (const std::wstring& path : run.in_about) {
+        if (command == IDM_SHOW_CHANGES && path != copy) continue;
+        EXPECT_NE(box.text.find(path), std::wstring::npos) << Narrow(box.text);
+      }
+      ASSERT_TRUE(program.DismissMessageBox(box));
+    }
+    EXPECT_EQ(Narrow(program.Shown(IDC_AREA_X)), run.shown);
+    program.SetText(IDC_AREA_X, run.typed);
+    program.PostClick(IDOK);
+    // Elevated, OK asks which files to save: Cancel goes back to the form,
+    // Yes saves to both.
+    for (const int answer : elevated ? std::vector<int>{IDCANCEL, IDYES} : std::vector<int>{}) {
+      ASSERT_TRUE(program.WaitForMessageBox(box));
+      EXPECT_NE(box.text.find(copy), std::wstring::npos) << Narrow(box.text);
+      EXPECT_TRUE(GetDlgItem(box.hwnd, IDYES) && GetDlgItem(box.hwnd, IDNO) &&
+                  GetDlgItem(box.hwnd, IDCANCEL));
+      ASSERT_TRUE(program.DismissMessageBox(box, answer));
+      if (answer == IDCANCEL) {
+        EXPECT_EQ(sandbox.Ini(), beside) << "saved on Cancel";
+        program.PostClick(IDOK);
+      }
+    }
     ASSERT_TRUE(program.WaitForExit());
   }
-  EXPECT_EQ(Widen(FileAt(copy).bytes), IniWithAreaX("333"));
-  EXPECT_EQ(FileAt(copy + L".bak").bytes, "fAreaX = 222\r\n");
-  EXPECT_EQ(sandbox.Ini(), beside) << "the file beside the program was written";
-  for (const std::wstring& file : {copy, copy + L".bak", sandbox.IniPath(), dir + L"V7ER.exe"})
+  EXPECT_EQ(Widen(FileAt(copy).bytes), IniWithAreaX("444"));
+  EXPECT_EQ(Widen(FileAt(copy + L".bak").bytes), IniWithAreaX("333"));
+  EXPECT_EQ(Widen(sandbox.IniBytes()), IniWithAreaX("444"));
+  EXPECT_EQ(sandbox.BackupBytes(), kDefaultIni);
+  for (const std::wstring& file :
+       {copy, copy + L".bak", sandbox.IniPath(), sandbox.IniPath() + L".bak", dir + L"V7ER.exe"})
     DeleteFileW(file.c_str());
   RemoveDirectoryW(copy_dir.c_str());
   RemoveDirectoryW(dir.c_str());
