@@ -181,6 +181,11 @@ inline const Said kRightsReason = {
     L"{1}\n\nTo save here, run this program as administrator, or ask your administrator to let "
     L"you write to this folder.",
     L"{1}\n\n要保存到这里，请以管理员身份运行本程序，或请管理员授予您对此文件夹的写入权限。"};
+// The same in a folder Windows protects: an administrator's save there would
+// not reach the main application.
+inline const Said kProtectedRightsReason = {
+    L"{1}\n\nAsk your administrator to let you write to this folder.",
+    L"{1}\n\n请管理员授予您对此文件夹的写入权限。"};
 
 // Ids of the checked options, e.g. "2061", empty when none is checked.
 inline std::wstring CheckedOptions(const Program& program) {

@@ -34,6 +34,12 @@ bool ReadText(const std::wstring& path, std::string& text) {
   return true;
 }
 
+std::wstring ProgramData() {
+  wchar_t value[MAX_PATH] = {};
+  const DWORD length = GetEnvironmentVariableW(L"ProgramData", value, MAX_PATH);
+  return length < MAX_PATH ? value : L"";
+}
+
 // Whatever lifts the fault when it goes out of scope.
 using Hold = std::shared_ptr<void>;
 
@@ -69,7 +75,8 @@ struct Fault {
   DWORD error;              // whose text the message must give as the reason
   bool rights;              // the message says how to get the right to write there
   Hold (*hold)(const Sandbox&);
-  bool about_refused = false;  // About says so before OK
+  bool about_refused = false;     // About says so before OK
+  bool protected_folder = false;  // the folders' root is the program's ProgramData
 };
 
 void PrintTo(const Fault& fault, std::ostream* os) {
@@ -81,6 +88,7 @@ class SaveFault : public ::testing::TestWithParam<Fault> {};
 TEST_P(SaveFault, OldFileAndEditsKept) {
   const Fault& fault = GetParam();
   std::optional<Sandbox> place;
+  Hold protection;
   if (fault.prepared) {
     const char* root = std::getenv("V7ER_FAULT_DIRS");
     if (!root || !*root)
@@ -89,6 +97,13 @@ TEST_P(SaveFault, OldFileAndEditsKept) {
     const std::wstring dir = WindowsPath(root) + L"\\" + fault.prepared;
     if (std::string reason; ReadText(dir + L".skip", reason)) GTEST_SKIP() << reason;
     place.emplace(Sandbox::PreparedDirectory{dir});
+    if (fault.protected_folder) {
+      // The program inherits it; this process's own is put back afterwards.
+      SetEnvironmentVariableW(L"ProgramData", WindowsPath(root).c_str());
+      protection = Hold(nullptr, [old = ProgramData()](void*) {
+        SetEnvironmentVariableW(L"ProgramData", old.c_str());
+      });
+    }
   } else {
     place.emplace();
   }
@@ -105,13 +120,14 @@ TEST_P(SaveFault, OldFileAndEditsKept) {
   ASSERT_FALSE(HasFailure());
   const Language language = ProgramLanguage();
   const std::wstring reason = SystemErrorText(fault.error);
+  const Said& rights = fault.protected_folder ? kProtectedRightsReason : kRightsReason;
   if (fault.about_refused) {
     program.PostToForm(WM_SYSCOMMAND, IDM_ABOUT, 0);
     MessageBoxInfo about;
     ASSERT_TRUE(program.WaitForMessageBox(about));
     EXPECT_EQ(Narrow(Lower(about.text)),
               Narrow(Lower(kAbout.In(language, L"1.0.0", sandbox.IniPath()) + L"\n" +
-                           kAboutNotWritable.In(language, kRightsReason.In(language, reason)))));
+                           kAboutNotWritable.In(language, rights.In(language, reason)))));
     ASSERT_TRUE(program.DismissMessageBox(about));
     EXPECT_EQ(sandbox.FileNames(), names_before) << "About left a file behind";
   }
@@ -133,8 +149,8 @@ TEST_P(SaveFault, OldFileAndEditsKept) {
   EXPECT_EQ(Narrow(MessageBoxIconKind(box.hwnd)), "error");
   // The system's reason in the user's language, which the test shares.
   ASSERT_FALSE(reason.empty());
-  const std::wstring expected = kSaveFailed.In(
-      language, sandbox.IniPath(), fault.rights ? kRightsReason.In(language, reason) : reason);
+  const std::wstring expected = kSaveFailed.In(language, sandbox.IniPath(),
+                                               fault.rights ? rights.In(language, reason) : reason);
   // The path as the program found it may differ in case.
   EXPECT_EQ(Narrow(Lower(box.text)), Narrow(Lower(expected)));
   ASSERT_TRUE(program.DismissMessageBox(box));
@@ -190,6 +206,9 @@ INSTANTIATE_TEST_SUITE_P(
     Faults, SaveFault,
     ::testing::Values(Fault{"FolderRefusesNewFiles", L"read-only-folder", ERROR_ACCESS_DENIED, true,
                             RefusesNewFiles, true},
+                      // Elevated, as Wine runs it: no copy to fall back to.
+                      Fault{"ProtectedFolderRefusesNewFiles", L"read-only-folder",
+                            ERROR_ACCESS_DENIED, true, RefusesNewFiles, true, true},
                       // More rights would not help here: no hint about them. The
                       // save stops at reading the old file for its backup.
                       Fault{"FileHeldOpenWithoutSharing", nullptr, ERROR_SHARING_VIOLATION, false,
