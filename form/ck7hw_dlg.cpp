@@ -803,7 +803,6 @@ INT_PTR CK7HWDlg::OnShowUserCopyNote(WPARAM, LPARAM) {
   // The dialog manager shows the form only once its queue is empty: the note
   // comes before that and would stand alone on the screen.
   ShowWindow(GetSafeHwnd(), SW_SHOW);
-  UpdateWindow(GetSafeHwnd());
   std::wstring beside = m_place.path;
   if (!IsFile(m_place.path)) beside += L"\n" + LoadResourceString(IDS_ABOUT_NOT_FOUND);
   const std::wstring text = FormatResourceString(IDS_USER_COPY_AT_OPEN, {beside, m_place.userCopy});

@@ -34,12 +34,6 @@ bool ReadText(const std::wstring& path, std::string& text) {
   return true;
 }
 
-std::wstring ProgramData() {
-  wchar_t value[MAX_PATH] = {};
-  const DWORD length = GetEnvironmentVariableW(L"ProgramData", value, MAX_PATH);
-  return length < MAX_PATH ? value : L"";
-}
-
 // Whatever lifts the fault when it goes out of scope.
 using Hold = std::shared_ptr<void>;
 
@@ -88,7 +82,6 @@ class SaveFault : public ::testing::TestWithParam<Fault> {};
 TEST_P(SaveFault, OldFileAndEditsKept) {
   const Fault& fault = GetParam();
   std::optional<Sandbox> place;
-  Hold protection;
   if (fault.prepared) {
     const char* root = std::getenv("V7ER_FAULT_DIRS");
     if (!root || !*root)
@@ -97,13 +90,8 @@ TEST_P(SaveFault, OldFileAndEditsKept) {
     const std::wstring dir = WindowsPath(root) + L"\\" + fault.prepared;
     if (std::string reason; ReadText(dir + L".skip", reason)) GTEST_SKIP() << reason;
     place.emplace(Sandbox::PreparedDirectory{dir});
-    if (fault.protected_folder) {
-      // The program inherits it; this process's own is put back afterwards.
-      SetEnvironmentVariableW(L"ProgramData", WindowsPath(root).c_str());
-      protection = Hold(nullptr, [old = ProgramData()](void*) {
-        SetEnvironmentVariableW(L"ProgramData", old.c_str());
-      });
-    }
+    // The program inherits it (no other case here depends on it).
+    if (fault.protected_folder) SetEnvironmentVariableW(L"ProgramData", WindowsPath(root).c_str());
   } else {
     place.emplace();
   }

@@ -55,7 +55,7 @@ TEST(SettingsPlace, FoundAsAnOlderProgramFindsIt) {
        L"C:\\Program Files (x86)\\Calvor\\"},
       {"an extended-length path", L"\\\\?\\C:\\ProgramData\\Calvor\\", false, false,
        L"C:\\ProgramData\\Calvor\\printer.ini", store + L"ProgramData\\Calvor\\printer.ini"},
-      {"virtualisation not allowed", L"C:\\Program Files\\Calvor\\", false, true,
+      {"virtualisation not allowed", L"C:\\Program Files\\Calvor\\", false, false,
        L"C:\\Program Files\\Calvor\\printer.ini", L"", false, false},
   };
   for (const auto& c : cases) {
@@ -67,10 +67,7 @@ TEST(SettingsPlace, FoundAsAnOlderProgramFindsIt) {
     files.virtualization = c.virtualization;
     if (!c.longForm.empty()) files.longPaths[c.folder] = c.longForm;
     files.existing.emplace();
-    if (c.copyThere) {
-      files.existing->insert(c.userCopy.empty() ? store + L"Program Files\\Calvor\\printer.ini"
-                                                : c.userCopy);
-    }
+    if (c.copyThere) files.existing->insert(c.userCopy);
     const SettingsPlace place = FindSettingsPlace(files, c.folder);
     EXPECT_EQ(place.path, c.path);
     EXPECT_EQ(place.userCopy, c.userCopy);

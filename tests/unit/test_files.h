@@ -62,8 +62,7 @@ class TestFiles final : public FileSystem {
     return Or(fail({}), [&] { return closed; });
   }
   SystemError Move(const std::wstring& from, const std::wstring& to) override {
-    const auto refused = unreplaceable.find(to);
-    if (refused != unreplaceable.end()) return refused->second;
+    if (unreplaceable.count(to)) return unreplaceable.at(to);
     return Or(fail(to), [&] { return real_.Move(from, to); });
   }
   SystemError Remove(const std::wstring& path) override {
@@ -80,12 +79,10 @@ class TestFiles final : public FileSystem {
   bool Elevated() override { return elevated; }
   bool VirtualizationAllowed() override { return virtualization; }
   std::wstring LongPath(const std::wstring& path) override {
-    const auto found = longPaths.find(path);
-    return found == longPaths.end() ? path : found->second;
+    return longPaths.count(path) ? longPaths.at(path) : path;
   }
   SystemError MayReplace(const std::wstring& path) override {
-    const auto refused = unreplaceable.find(path);
-    return refused == unreplaceable.end() ? fail(path) : refused->second;
+    return unreplaceable.count(path) ? unreplaceable.at(path) : fail(path);
   }
   std::wstring Environment(const std::wstring& name) override {
     const auto found = environment.find(name);
