@@ -121,6 +121,9 @@ std::wstring SettingsFileState(const SettingsPlace& place) {
   check.problem = CheckSettingsPlace(SystemFiles(), place, exists, failure);
   if (!exists) return LoadResourceString(IDS_ABOUT_NOT_FOUND);
   if (check.problem == SaveProblem::None) return LoadResourceString(IDS_ABOUT_WRITABLE);
+  if (check.problem == SaveProblem::AccessDenied && place.FallsBackToUserCopy()) {
+    return FormatResourceString(IDS_ABOUT_SAVES_TO_USER_COPY, {place.userCopy});
+  }
   check.reason = failure.reason;
   check.systemError = failure.systemError;
   return FormatResourceString(IDS_ABOUT_NOT_WRITABLE, {SaveFailureReason(check, place)});

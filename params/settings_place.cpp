@@ -79,7 +79,7 @@ SettingsPlace FindSettingsPlace(FileSystem& files, const std::wstring& programFo
 
 SaveResult SaveSettingsAt(FileSystem& files, SettingsPlace& place, const HardwareParams& params,
                           bool alsoUserCopy) {
-  const bool redirected = !place.elevated && !place.userCopy.empty() && !place.InUserCopy();
+  const bool redirected = place.FallsBackToUserCopy();
   // A file this user may read but not replace (ProgramData's rights on one an
   // administrator made) would be refused only at the save's last step, after
   // the wait meant for programs that hold it: asked first.

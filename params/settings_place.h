@@ -21,6 +21,9 @@ struct SettingsPlace {
   // The main application, run without elevation, reads the user's copy and
   // not the file this (elevated) run uses.
   bool OtherCopyRead() const { return elevated && userCopyExists && !InUserCopy(); }
+  // A save refused for lack of rights goes to the user's copy, as Windows'
+  // redirection would send the main application's.
+  bool FallsBackToUserCopy() const { return !elevated && !userCopy.empty() && !InUserCopy(); }
 };
 
 // `programFolder` ends in its separator. One elevation query, one look at the

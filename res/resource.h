@@ -103,6 +103,7 @@
 #define IDS_USER_COPY_CAPTION 400
 #define IDS_USER_COPY_QUESTION 401  // %1 the user's copy, %2 the file beside the program
 #define IDS_USER_COPY_AT_OPEN 402   // %1 the file beside the program (and its state), %2 the copy
+#define IDS_ABOUT_SAVES_TO_USER_COPY 403  // %1 the user's copy
 
 // Commands of the form's system menu: below 0xF000, low four bits clear.
 #define IDM_CALCULATOR 0x0010
