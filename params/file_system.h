@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The operating-system seam under the settings file: each primitive is one
@@ -16,6 +17,7 @@ using SystemError = std::uint32_t;
 enum class ErrorKind {
   Other,
   Exists,        // a new file's name is taken
+  NotFound,      // no such file or folder
   AccessDenied,  // refused for lack of rights, or (Windows) a file in use
   Busy,          // another program holds the file (sharing or lock violation)
 };
@@ -26,8 +28,11 @@ struct PathFacts {
   bool folder = false;
   // The read-only attribute (Windows) or no write permission for this user.
   bool readOnly = false;
-  // Permission bits a new file in its place should get (POSIX; 0 elsewhere).
+  // What a new file in its place should get: the permission bits (POSIX), or
+  // the hidden, system and archive attributes (Windows).
   std::uint32_t mode = 0;
+  // Seconds since it was last written, by this machine's clock.
+  std::int64_t age = 0;
 };
 
 class FileSystem {
@@ -49,10 +54,16 @@ class FileSystem {
   // Forces what was written to the disk.
   virtual SystemError Flush(Handle file) = 0;
   virtual SystemError Close(Handle file) = 0;
-  // Puts `from` in the place of `to` in one step, replacing it, and makes that
-  // durable.
+  // Puts `from` in the place of `to` in one step, replacing it. When the rename
+  // itself reaches the disk is the file system's affair: Windows promises a
+  // flush only for a move it makes as a copy, POSIX syncs the folder after.
+  // The bytes of `from` must be flushed (Flush) before.
   virtual SystemError Move(const std::wstring& from, const std::wstring& to) = 0;
   virtual SystemError Remove(const std::wstring& path) = 0;
+  // Gives `to` the owner and access rights of `from` (Windows: its owner where
+  // this user may set it, and its access list with its protection from
+  // inheritance; POSIX: nothing beyond the mode CreateNew was given).
+  virtual SystemError CopyRights(const std::wstring& from, const std::wstring& to) = 0;
   // The names of the files (not folders) in `folder` (ending in its separator)
   // that begin with `prefix`.
   virtual SystemError List(const std::wstring& folder, const std::wstring& prefix,
@@ -78,6 +89,12 @@ class FileSystem {
   // A variable of the process's environment; empty if it has none.
   virtual std::wstring Environment(const std::wstring& name) = 0;
   virtual std::uint64_t ProcessNumber() const = 0;
+  // This computer, as a number other computers sharing a folder are unlikely
+  // to have (a hash of its name).
+  virtual std::uint32_t MachineNumber() const = 0;
+  // Whether no process of this number runs on this computer (one we may not
+  // look at runs).
+  virtual bool ProcessGone(std::uint64_t process) = 0;
   virtual void Wait(int milliseconds) = 0;
 };
 
@@ -90,3 +107,6 @@ std::wstring ExecutableDirectory();
 
 // The system's text for one of its error numbers, in the user's language.
 std::wstring SystemErrorText(SystemError error);
+
+// A name as a number, the same on every computer (FNV-1a of its characters).
+std::uint32_t NameHash(std::wstring_view name);

@@ -1,5 +1,6 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -65,6 +66,7 @@ class PosixFiles final : public FileSystem {
     facts.exists = true;
     facts.folder = S_ISDIR(found.st_mode);
     facts.mode = found.st_mode & 07777;
+    facts.age = static_cast<std::int64_t>(::time(nullptr)) - found.st_mtime;
     // rename() needs only the folder's permission; a file we may not write
     // must not be replaced behind its owner's back.
     facts.readOnly = !facts.folder && ::access(native.c_str(), W_OK) != 0;
@@ -114,6 +116,8 @@ class PosixFiles final : public FileSystem {
     return ::unlink(NativePath(path).c_str()) == 0 ? 0 : LastError();
   }
 
+  SystemError CopyRights(const std::wstring&, const std::wstring&) override { return 0; }
+
   SystemError List(const std::wstring& folder, const std::wstring& prefix,
                    std::vector<std::wstring>& names) override {
     const std::string native = NativePath(folder);
@@ -153,6 +157,9 @@ class PosixFiles final : public FileSystem {
     switch (static_cast<int>(error)) {
       case EEXIST:
         return ErrorKind::Exists;
+      case ENOENT:
+      case ENOTDIR:
+        return ErrorKind::NotFound;
       case EACCES:
       case EPERM:
         return ErrorKind::AccessDenied;
@@ -165,6 +172,19 @@ class PosixFiles final : public FileSystem {
   }
 
   std::uint64_t ProcessNumber() const override { return static_cast<std::uint64_t>(::getpid()); }
+
+  std::uint32_t MachineNumber() const override {
+    char name[256] = {};
+    ::gethostname(name, sizeof name - 1);
+    return NameHash(DecodeLocaleText(name));
+  }
+
+  // A process we may not signal still runs.
+  bool ProcessGone(std::uint64_t process) override {
+    const auto pid = static_cast<pid_t>(process);
+    if (pid <= 0 || static_cast<std::uint64_t>(pid) != process) return true;
+    return ::kill(pid, 0) != 0 && errno == ESRCH;
+  }
 
   void Wait(int milliseconds) override {
     timespec wait{milliseconds / 1000, (milliseconds % 1000) * 1000000L};

@@ -1,4 +1,6 @@
 #include <windows.h>
+// After windows.h, which it needs.
+#include <aclapi.h>
 
 #include <string>
 
@@ -24,6 +26,13 @@ SystemError LastError() {
 
 HANDLE AsHandle(FileSystem::Handle file) {
   return reinterpret_cast<HANDLE>(file);
+}
+
+constexpr DWORD kKeptAttributes =
+    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+
+std::uint64_t Ticks(const FILETIME& time) {
+  return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
 }
 
 // At most 1 GiB a call: a DWORD counts the bytes.
@@ -53,14 +62,22 @@ class Win32Files final : public FileSystem {
  public:
   SystemError Look(const std::wstring& path, PathFacts& facts) override {
     facts = {};
-    const DWORD attributes = GetFileAttributesW(ExtendedLengthPath(path).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (!GetFileAttributesExW(ExtendedLengthPath(path).c_str(), GetFileExInfoStandard, &data)) {
       const DWORD error = GetLastError();
       return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : LastError();
     }
+    const DWORD attributes = data.dwFileAttributes;
     facts.exists = true;
     facts.folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     facts.readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    // A renamed file keeps its own attributes, not those of the file it replaces.
+    facts.mode = attributes & kKeptAttributes;
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    facts.age = (static_cast<std::int64_t>(Ticks(now)) -
+                 static_cast<std::int64_t>(Ticks(data.ftLastWriteTime))) /
+                10000000;
     return 0;
   }
 
@@ -82,9 +99,11 @@ class Win32Files final : public FileSystem {
     return 0;
   }
 
-  SystemError CreateNew(const std::wstring& path, std::uint32_t, Handle& file) override {
-    const HANDLE handle = CreateFileW(ExtendedLengthPath(path).c_str(), GENERIC_WRITE, 0, nullptr,
-                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  SystemError CreateNew(const std::wstring& path, std::uint32_t mode, Handle& file) override {
+    const DWORD attributes = mode & kKeptAttributes;
+    const HANDLE handle =
+        CreateFileW(ExtendedLengthPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                    attributes ? attributes : FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return LastError();
     file = reinterpret_cast<Handle>(handle);
     return 0;
@@ -114,6 +133,49 @@ class Win32Files final : public FileSystem {
 
   SystemError Remove(const std::wstring& path) override {
     return DeleteFileW(ExtendedLengthPath(path).c_str()) ? 0 : LastError();
+  }
+
+  // A new file gets the folder's inherited rights only: an installer's grant on
+  // the settings file alone (so that the main application may write it) would
+  // be gone after one save. advapi32 is looked up by a save, not by every start.
+  SystemError CopyRights(const std::wstring& from, const std::wstring& to) override {
+    using GetInfo = DWORD(WINAPI*)(LPCWSTR, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID*, PSID*,
+                                   PACL*, PACL*, PSECURITY_DESCRIPTOR*);
+    using SetInfo =
+        DWORD(WINAPI*)(LPWSTR, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID, PSID, PACL, PACL);
+    using Control = BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, PSECURITY_DESCRIPTOR_CONTROL, LPDWORD);
+    const HMODULE advapi = LoadLibraryW(L"advapi32.dll");
+    const auto get = reinterpret_cast<GetInfo>(
+        reinterpret_cast<void (*)()>(GetProcAddress(advapi, "GetNamedSecurityInfoW")));
+    const auto set = reinterpret_cast<SetInfo>(
+        reinterpret_cast<void (*)()>(GetProcAddress(advapi, "SetNamedSecurityInfoW")));
+    const auto control = reinterpret_cast<Control>(
+        reinterpret_cast<void (*)()>(GetProcAddress(advapi, "GetSecurityDescriptorControl")));
+    if (!get || !set || !control) return ERROR_PROC_NOT_FOUND;
+    PSID owner = nullptr;
+    PACL access = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    DWORD error = get(ExtendedLengthPath(from).c_str(), SE_FILE_OBJECT,
+                      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
+                      &access, nullptr, &descriptor);
+    if (error) return error;
+    SECURITY_DESCRIPTOR_CONTROL flags = 0;
+    DWORD revision = 0;
+    const SECURITY_INFORMATION inheritance =
+        control(descriptor, &flags, &revision) && (flags & SE_DACL_PROTECTED)
+            ? PROTECTED_DACL_SECURITY_INFORMATION
+            : UNPROTECTED_DACL_SECURITY_INFORMATION;
+    std::wstring target = ExtendedLengthPath(to);
+    error = set(target.data(), SE_FILE_OBJECT,
+                OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | inheritance, owner,
+                nullptr, access, nullptr);
+    // Only a user who may restore files gives a file someone else as owner.
+    if (error == ERROR_INVALID_OWNER) {
+      error = set(target.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | inheritance, nullptr,
+                  nullptr, access, nullptr);
+    }
+    LocalFree(descriptor);
+    return error;
   }
 
   SystemError List(const std::wstring& folder, const std::wstring& prefix,
@@ -197,6 +259,9 @@ class Win32Files final : public FileSystem {
       case ERROR_FILE_EXISTS:
       case ERROR_ALREADY_EXISTS:
         return ErrorKind::Exists;
+      case ERROR_FILE_NOT_FOUND:
+      case ERROR_PATH_NOT_FOUND:
+        return ErrorKind::NotFound;
       case ERROR_ACCESS_DENIED:
         return ErrorKind::AccessDenied;
       case ERROR_SHARING_VIOLATION:
@@ -208,6 +273,24 @@ class Win32Files final : public FileSystem {
   }
 
   std::uint64_t ProcessNumber() const override { return GetCurrentProcessId(); }
+
+  std::uint32_t MachineNumber() const override {
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    if (!GetComputerNameW(name, &size)) size = 0;
+    return NameHash(std::wstring_view(name, size));
+  }
+
+  // A process we may not open still runs; one that ended but is still held
+  // open by someone has its handle signalled.
+  bool ProcessGone(std::uint64_t process) override {
+    if (process > 0xFFFFFFFFu) return true;
+    const HANDLE handle = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(process));
+    if (!handle) return GetLastError() == ERROR_INVALID_PARAMETER;
+    const bool ended = WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
+    CloseHandle(handle);
+    return ended;
+  }
 
   void Wait(int milliseconds) override { Sleep(static_cast<DWORD>(milliseconds)); }
 };

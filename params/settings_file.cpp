@@ -18,36 +18,26 @@ std::wstring DecodeLine(std::string_view bytes) {
   return DecodeLocaleText(bytes);
 }
 
-// Hands each line of the file, decoded, to `take`; false if it cannot be opened.
+// Hands each line of `bytes`, decoded, to `take`. Lines are split on the raw
+// bytes: in the multibyte encodings a locale can have, a byte 0x0A is always a
+// line feed. Each line is decoded on its own, so one bad byte sequence cannot
+// spill into the lines after it.
+template <class Take>
+void SplitLines(std::string_view bytes, Take take) {
+  for (std::size_t end; (end = bytes.find('\n')) != std::string_view::npos;) {
+    take(DecodeLine(bytes.substr(0, end)));
+    bytes.remove_prefix(end + 1);
+  }
+  if (!bytes.empty()) take(DecodeLine(bytes));
+}
+
+// Hands each line of the file, decoded, to `take`; false if it is not there or
+// cannot be read whole. A holder is waited for, as a save waits.
 template <class Take>
 bool ReadLines(const std::wstring& path, Take take) {
-  InputFile file;
-  if (file.Open(path) != 0) return false;
-  // Lines are split on the raw bytes: in the multibyte encodings a locale can
-  // have, a byte 0x0A is always a line feed. Each line is decoded on its own, so
-  // one bad byte sequence cannot spill into the lines after it.
-  static constexpr std::size_t kChunkSize = 64 * 1024;
-  std::string chunk(kChunkSize, '\0');
-  std::string unfinished;
-  for (;;) {
-    const std::ptrdiff_t count = file.Read(chunk.data(), chunk.size());
-    if (count < 0) return true;  // keep what was read; the cut-off line is dropped
-    if (count == 0) break;
-    const std::string_view data(chunk.data(), static_cast<std::size_t>(count));
-    std::size_t start = 0;
-    for (std::size_t end; (end = data.find('\n', start)) != std::string_view::npos;
-         start = end + 1) {
-      if (unfinished.empty()) {
-        take(DecodeLine(data.substr(start, end - start)));
-      } else {
-        unfinished.append(data.substr(start, end - start));
-        take(DecodeLine(unfinished));
-        unfinished.clear();
-      }
-    }
-    unfinished.append(data.substr(start));
-  }
-  if (!unfinished.empty()) take(DecodeLine(unfinished));
+  FileContents contents;
+  if (ReadFileContents(SystemFiles(), path, contents) || !contents.exists) return false;
+  SplitLines(contents.bytes, take);
   return true;
 }
 
@@ -74,6 +64,17 @@ bool GivenInFile(const std::wstring& path, GivenValues& given) {
   return ReadLines(path, [&](std::wstring line) { GiveSettingsLine(std::move(line), given); });
 }
 
+SystemError ReadSettingsFile(FileSystem& files, const std::wstring& path, HardwareParams& params,
+                             FileContents& contents) {
+  const SystemError error = ReadFileContents(files, path, contents);
+  if (!error) ApplySettingsBytes(contents.bytes, params);
+  return error;
+}
+
+void ApplySettingsBytes(std::string_view bytes, HardwareParams& params) {
+  SplitLines(bytes, [&](std::wstring line) { ApplySettingsLine(std::move(line), params); });
+}
+
 SaveResult SaveSettings(const HardwareParams& params) {
   return SaveSettingsTo(SettingsPath(), params);
 }
@@ -82,8 +83,8 @@ SaveResult SaveSettingsTo(const std::wstring& path, const HardwareParams& params
   return SaveSettingsTo(SystemFiles(), path, params);
 }
 
-SaveResult SaveSettingsTo(FileSystem& files, const std::wstring& path,
-                          const HardwareParams& params) {
+SaveResult SaveSettingsTo(FileSystem& files, const std::wstring& path, const HardwareParams& params,
+                          const FileContents* expected) {
   SaveResult result;
   result.path = path;
   // A line feed would end the line early and turn the rest into a line of its own.
@@ -92,13 +93,16 @@ SaveResult SaveSettingsTo(FileSystem& files, const std::wstring& path,
     return result;
   }
   SaveFailure failure;
-  result.problem = ReplaceFileContents(files, path, BackupPath(path),
-                                       EncodeLocaleText(FormatSettingsText(params)), failure);
+  result.problem =
+      ReplaceFileContents(files, path, BackupPath(path),
+                          EncodeLocaleText(FormatSettingsText(params)), failure, expected);
   if (result.problem != SaveProblem::None) {
     result.path = failure.file;
     result.reason = failure.reason;
     result.systemError = failure.systemError;
+    result.kept = failure.kept;
   }
-  result.saved = result.problem == SaveProblem::None;
+  // The new settings are in place even when their backup could not be made.
+  result.saved = result.problem == SaveProblem::None || !result.kept.empty();
   return result;
 }

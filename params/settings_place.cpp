@@ -38,17 +38,6 @@ std::wstring ComparableFolder(FileSystem& files, const std::wstring& folder) {
   return plain.find(L'~') == std::wstring::npos ? plain : files.LongPath(plain);
 }
 
-bool ReadWhole(FileSystem& files, const std::wstring& path, std::string& bytes) {
-  InputFile file(files);
-  if (file.Open(path)) return false;
-  char chunk[16 * 1024];
-  for (;;) {
-    const std::ptrdiff_t count = file.Read(chunk, sizeof chunk);
-    if (count <= 0) return count == 0;
-    bytes.append(chunk, static_cast<std::size_t>(count));
-  }
-}
-
 bool Refused(FileSystem& files, SystemError error) {
   return error && files.KindOf(error) == ErrorKind::AccessDenied;
 }
@@ -78,7 +67,7 @@ SettingsPlace FindSettingsPlace(FileSystem& files, const std::wstring& programFo
 }
 
 SaveResult SaveSettingsAt(FileSystem& files, SettingsPlace& place, const HardwareParams& params,
-                          bool alsoUserCopy) {
+                          bool alsoUserCopy, const FileContents* expected) {
   const bool redirected = place.FallsBackToUserCopy();
   // A file this user may read but not replace (ProgramData's rights on one an
   // administrator made) would be refused only at the save's last step, after
@@ -87,7 +76,7 @@ SaveResult SaveSettingsAt(FileSystem& files, SettingsPlace& place, const Hardwar
   const bool replaceRefused = redirected && files.Look(place.path, beside) == 0 && beside.exists &&
                               Refused(files, files.MayReplace(place.path));
   if (!replaceRefused) {
-    SaveResult result = SaveSettingsTo(files, place.path, params);
+    SaveResult result = SaveSettingsTo(files, place.path, params, expected);
     if (result.saved && alsoUserCopy && place.OtherCopyRead()) {
       return SaveSettingsTo(files, place.userCopy, params);
     }
@@ -107,10 +96,11 @@ SaveResult SaveSettingsAt(FileSystem& files, SettingsPlace& place, const Hardwar
   // The first save to the copy keeps the file it stands in for as its backup,
   // for undo. Should the save then fail, that backup still holds those bytes.
   PathFacts copy;
-  std::string old;
-  if (files.Look(place.userCopy, copy) == 0 && !copy.exists && ReadWhole(files, place.path, old)) {
+  FileContents old;
+  if (files.Look(place.userCopy, copy) == 0 && !copy.exists &&
+      ReadFileContents(files, place.path, old) == 0 && old.exists) {
     SaveFailure ignored;
-    ReplaceFileContents(files, BackupPath(place.userCopy), L"", old, ignored);
+    ReplaceFileContents(files, BackupPath(place.userCopy), L"", old.bytes, ignored);
   }
   SaveResult copied = SaveSettingsTo(files, place.userCopy, params);
   if (!copied.saved) return copied;
@@ -126,6 +116,6 @@ SaveProblem CheckSettingsPlace(FileSystem& files, const SettingsPlace& place, bo
   if (problem != SaveProblem::None || !exists) return problem;
   const SystemError refused = files.MayReplace(place.path);
   if (!Refused(files, refused)) return SaveProblem::None;
-  failure = {place.path, SystemErrorText(refused), refused};
+  failure = {place.path, SystemErrorText(refused), refused, {}};
   return SaveProblem::AccessDenied;
 }

@@ -36,9 +36,10 @@ SettingsPlace FindSettingsPlace(FileSystem& files, const std::wstring& programFo
 // folders are made and the save goes there, as Windows' own redirection would;
 // `place` then names it. The first such save keeps the file it stands in for
 // as the copy's backup. `alsoUserCopy`: where OtherCopyRead(), the user's copy
-// is saved too, after the file beside the program.
+// is saved too, after the file beside the program. `expected`: what the file
+// beside the program must still hold (SaveSettingsTo).
 SaveResult SaveSettingsAt(FileSystem& files, SettingsPlace& place, const HardwareParams& params,
-                          bool alsoUserCopy = false);
+                          bool alsoUserCopy = false, const FileContents* expected = nullptr);
 
 // Whether a save at `place.path` could go through, as CheckReplaceable finds
 // it, and whether this user may replace the file there.

@@ -36,7 +36,7 @@ std::wstring WineLoader();
 inline constexpr wchar_t kRelayInclude[] =
     L"KERNEL32.CreateFileW;KERNEL32.FlushFileBuffers;KERNEL32.MoveFileExW;"
     L"user32.GetSystemMenu;user32.AppendMenuW;user32.EnableMenuItem;user32.DeleteMenu;"
-    L"user32.SendMessageW";
+    L"user32.SendMessageW;advapi32.SetNamedSecurityInfoW";
 
 // One call in a trace of Start::kRelayTraced: its arguments as written, and
 // what the next return of the same function gave. Wine's menu trace gives

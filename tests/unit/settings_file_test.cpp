@@ -199,8 +199,13 @@ TEST(SettingsFile, SaveKeepsTheReplacedFileAsBackup) {
   constexpr char kHandWritten[] = "// comment\r\nunknown = 1\r\nfAreaX = 5\xff\r\n\0tail";
   const std::string handWritten(kHandWritten, sizeof kHandWritten - 1);
   WriteBytes(ini, handWritten);
-  const std::vector<std::string> cutOff = {"printer.ini.77.0.tmp", "printer.ini.123456.99.tmp"};
-  const std::vector<std::string> others = {"other.ini.1.0.tmp",        "printer.ini.1..tmp",
+  // Of processes that are gone: no process number reaches 2^32 - 1 on either system.
+  std::vector<std::string> cutOff;
+  for (const int attempt : {0, 99}) {
+    const TemporaryFile gone{SystemFiles().MachineNumber(), 0xFFFFFFFFu - attempt};
+    cutOff.push_back(std::filesystem::path(TemporaryName(L"printer.ini", gone, attempt)).string());
+  }
+  const std::vector<std::string> others = {"other.ini.1.0.tmp",        "printer.ini.77.0.tmp",
                                            "printer.ini.1.0.tmp.keep", "printer.ini.tmp",
                                            "printer.ini.x.0.tmp",      "xprinter.ini.1.0.tmp"};
   for (const auto& name : cutOff) WriteBytes(dir.path() / name, "partial");
@@ -370,6 +375,18 @@ TEST(SettingsFile, ReadOnlyFileOrBackupIsNotReplaced) {
     EXPECT_EQ(ReadBytes(dir.File(L"printer.ini.bak")), "older");
     EXPECT_EQ(dir.Names(), (std::vector<std::string>{"printer.ini", "printer.ini.bak"}));
   }
+}
+
+// A renamed file keeps its own attributes, not those of the file it replaces:
+// the new file is given them (Wine keeps them too, in user.DOSATTRIB).
+TEST(SettingsFile, HiddenAndSystemAttributesKept) {
+  TempDir dir;
+  const std::wstring ini = dir.File(L"printer.ini");
+  WriteBytes(ini, kDefaultFile);
+  constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  ASSERT_TRUE(SetFileAttributesW(ini.c_str(), kKept));
+  ASSERT_TRUE(SaveSettingsTo(ini, HardwareParams{}).saved);
+  EXPECT_EQ(GetFileAttributesW(ini.c_str()) & kKept, kKept);
 }
 
 TEST(SettingsFile, PathsLongerThanMaxPath) {

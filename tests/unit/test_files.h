@@ -11,6 +11,8 @@
 #include "file_system.h"
 
 class TestFiles final : public FileSystem {
+  FileSystem& real_ = SystemFiles();
+
  public:
   // Asked before each primitive call, with the path it acts on (empty for a
   // handle's): a nonzero answer fails the call with that error.
@@ -27,6 +29,9 @@ class TestFiles final : public FileSystem {
   std::map<std::wstring, SystemError> unreplaceable;
   std::optional<std::set<std::wstring>> existing;  // all that Look finds, when set
   int waited = 0;                                  // waits are counted, not waited
+  std::uint64_t process = real_.ProcessNumber();
+  std::uint32_t machine = real_.MachineNumber();
+  std::set<std::uint64_t> running;  // processes taken as running, besides the real ones
 
   SystemError Look(const std::wstring& path, PathFacts& facts) override {
     if (const SystemError error = fail(path); error || !existing) {
@@ -68,6 +73,9 @@ class TestFiles final : public FileSystem {
   SystemError Remove(const std::wstring& path) override {
     return Or(fail(path), [&] { return real_.Remove(path); });
   }
+  SystemError CopyRights(const std::wstring& from, const std::wstring& to) override {
+    return Or(fail(to), [&] { return real_.CopyRights(from, to); });
+  }
   SystemError List(const std::wstring& folder, const std::wstring& prefix,
                    std::vector<std::wstring>& names) override {
     return Or(fail(folder), [&] { return real_.List(folder, prefix, names); });
@@ -88,7 +96,11 @@ class TestFiles final : public FileSystem {
     const auto found = environment.find(name);
     return found == environment.end() ? real_.Environment(name) : found->second;
   }
-  std::uint64_t ProcessNumber() const override { return real_.ProcessNumber(); }
+  std::uint64_t ProcessNumber() const override { return process; }
+  std::uint32_t MachineNumber() const override { return machine; }
+  bool ProcessGone(std::uint64_t number) override {
+    return !running.count(number) && real_.ProcessGone(number);
+  }
   void Wait(int milliseconds) override { waited += milliseconds; }
 
  private:
@@ -96,5 +108,4 @@ class TestFiles final : public FileSystem {
   static SystemError Or(SystemError failed, Call call) {
     return failed ? failed : call();
   }
-  FileSystem& real_ = SystemFiles();
 };
