@@ -63,6 +63,13 @@ std::wstring OptionName(HWND option) {
   return text;
 }
 
+// The settings file a save was for: a failure of its backup names the backup.
+std::wstring SettingsFileOf(const SaveResult& result) {
+  const std::wstring& path = result.path;
+  const std::wstring file = path.substr(0, path.size() - std::min<std::size_t>(path.size(), 4));
+  return BackupPath(file) == path ? file : path;
+}
+
 // Why a save failed, in the user's language; the system's own reason where it
 // gave one. In a folder Windows protects, an administrator's save would go to a
 // file the main application does not read: no such advice there.
@@ -71,6 +78,7 @@ std::wstring SaveFailureReason(const SaveResult& result, const SettingsPlace& pl
   if (systemReason.empty()) {
     systemReason = FormatResourceString(IDS_SYSTEM_ERROR, {std::to_wstring(result.systemError)});
   }
+  std::wstring reason;
   switch (result.problem) {
     case SaveProblem::AccessDenied:
       return FormatResourceString(
@@ -79,16 +87,23 @@ std::wstring SaveFailureReason(const SaveResult& result, const SettingsPlace& pl
     case SaveProblem::ReadOnlyFile:
       return LoadResourceString(IDS_REASON_READ_ONLY);
     case SaveProblem::ReadOnlyBackup:
-      return LoadResourceString(IDS_REASON_BACKUP_READ_ONLY);
+      return FormatResourceString(IDS_REASON_BACKUP_READ_ONLY, {result.path});
+    case SaveProblem::Held:
+      return FormatResourceString(IDS_REASON_HELD, {result.path});
     case SaveProblem::NothingWritten:
-      return LoadResourceString(IDS_REASON_NOTHING_WRITTEN);
+      reason = LoadResourceString(IDS_REASON_NOTHING_WRITTEN);
+      break;
     case SaveProblem::FolderInTheWay:
-      return LoadResourceString(IDS_REASON_FOLDER_IN_THE_WAY);
+      reason = LoadResourceString(IDS_REASON_FOLDER_IN_THE_WAY);
+      break;
     case SaveProblem::LineBreakInResetOrder:
       return LoadResourceString(IDS_REASON_LINE_BREAK);
     default:
-      return systemReason;
+      reason = systemReason;
   }
+  return SettingsFileOf(result) == result.path
+             ? reason
+             : FormatResourceString(IDS_REASON_BACKUP, {result.path, reason});
 }
 
 // The file version from the program's own version resource, as 1.2.3: the
@@ -119,13 +134,17 @@ std::wstring SettingsFileState(const SettingsPlace& place) {
   bool exists = false;
   SaveFailure failure;
   check.problem = CheckSettingsPlace(SystemFiles(), place, exists, failure);
+  check.path = failure.file;
+  check.reason = failure.reason;
+  check.systemError = failure.systemError;
+  if (check.problem == SaveProblem::NotLookedAt) {
+    return FormatResourceString(IDS_ABOUT_NOT_LOOKED_AT, {SaveFailureReason(check, place)});
+  }
   if (!exists) return LoadResourceString(IDS_ABOUT_NOT_FOUND);
   if (check.problem == SaveProblem::None) return LoadResourceString(IDS_ABOUT_WRITABLE);
   if (check.problem == SaveProblem::AccessDenied && place.FallsBackToUserCopy()) {
     return FormatResourceString(IDS_ABOUT_SAVES_TO_USER_COPY, {place.userCopy});
   }
-  check.reason = failure.reason;
-  check.systemError = failure.systemError;
   return FormatResourceString(IDS_ABOUT_NOT_WRITABLE, {SaveFailureReason(check, place)});
 }
 
@@ -400,7 +419,10 @@ bool CK7HWDlg::OnInitDialog() {
   V7ER_STARTUP_MARK("system menu copy");
   m_place = FindSettingsPlace(SystemFiles(), ExecutableDirectory());
   V7ER_STARTUP_MARK("which printer.ini");
-  LoadSettingsFrom(m_place.path, m_params);
+  FinishCutOffSaves(SystemFiles(), m_place.path, BackupPath(m_place.path));
+  // Held for a moment by another program, it is waited for as a save waits.
+  const SystemError unread = ReadSettingsFile(SystemFiles(), m_place.path, m_params, m_read);
+  m_unreadable = unread != 0;
   V7ER_STARTUP_MARK("reading printer.ini");
   UpdateData(false);
   V7ER_STARTUP_MARK("data exchange");
@@ -408,6 +430,12 @@ bool CK7HWDlg::OnInitDialog() {
   V7ER_STARTUP_MARK("mode enabling");
   // Said once the form shows, before any edit.
   if (m_place.OtherCopyRead()) PostMessageW(GetSafeHwnd(), kShowUserCopyNote, 0, 0);
+  if (m_unreadable) {
+    const std::wstring text =
+        FormatResourceString(IDS_OPEN_UNREADABLE, {m_place.path, SystemErrorText(unread)});
+    MessageBoxW(GetSafeHwnd(), text.c_str(), LoadResourceString(IDS_SAVE_FAILED_CAPTION).c_str(),
+                MB_OK | MB_ICONWARNING);
+  }
   return true;
 }
 
@@ -501,6 +529,14 @@ INT_PTR CK7HWDlg::OnQueryDragIcon(WPARAM, LPARAM) {
 
 void CK7HWDlg::OnOkClicked(UINT, int, HWND) {
   if (!UpdateData(true)) return;  // the bad field has been reported and focused
+  // The form holds defaults, not the file's values: replace it only when told.
+  if (m_unreadable &&
+      MessageBoxW(GetSafeHwnd(),
+                  FormatResourceString(IDS_REPLACE_UNREADABLE, {m_place.path}).c_str(),
+                  LoadResourceString(IDS_SAVE_FAILED_CAPTION).c_str(),
+                  MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES) {
+    return;
+  }
   bool alsoUserCopy = false;
   if (m_place.OtherCopyRead()) {
     const std::wstring text =
@@ -511,18 +547,60 @@ void CK7HWDlg::OnOkClicked(UINT, int, HWND) {
     if (answer != IDYES && answer != IDNO) return;
     alsoUserCopy = answer == IDYES;
   }
-  const SaveResult result = SaveSettingsAt(SystemFiles(), m_place, m_params, alsoUserCopy);
-  if (!result.saved) {
-    // Stay open: the edits are still in the form, to save again or cancel.
-    ShowSaveFailure(result);
+  for (;;) {
+    const SaveResult result = SaveSettingsAt(SystemFiles(), m_place, m_params, alsoUserCopy,
+                                             m_unreadable ? nullptr : &m_read);
+    if (result.problem == SaveProblem::ChangedOnDisk) {
+      if (!AskAboutChangedFile()) return;
+      continue;
+    }
+    if (!result.saved) {
+      // Stay open: the edits are still in the form, to save again or cancel.
+      ShowSaveFailure(result);
+      return;
+    }
+    if (result.problem == SaveProblem::PreviousKeptAside) {
+      const std::wstring text = FormatResourceString(
+          IDS_KEPT_ASIDE,
+          {SettingsFileOf(result), result.path, SaveFailureReason(result, m_place), result.kept});
+      MessageBoxW(GetSafeHwnd(), text.c_str(), LoadResourceString(IDS_SAVE_FAILED_CAPTION).c_str(),
+                  MB_OK | MB_ICONWARNING);
+    }
+    Dialog::OnOK();
     return;
   }
-  Dialog::OnOK();
+}
+
+// Another program saved the file since the form read it. True to save over
+// it; otherwise the form stays open, with the values on disk if asked for.
+bool CK7HWDlg::AskAboutChangedFile() {
+  HardwareParams read, disk;
+  ApplySettingsBytes(m_read.bytes, read);
+  FileContents now;
+  if (const SystemError error = ReadSettingsFile(SystemFiles(), m_place.path, disk, now)) {
+    SaveResult result;
+    result.path = m_place.path;
+    result.systemError = error;
+    result.reason = SystemErrorText(error);
+    ShowSaveFailure(result);
+    return false;
+  }
+  const std::wstring text = FormatResourceString(
+      IDS_CHANGED_ON_DISK,
+      {m_place.path, ChangeLines(GetSafeHwnd(), SettingValues(read), SettingValues(disk))});
+  const int answer =
+      MessageBoxW(GetSafeHwnd(), text.c_str(), LoadResourceString(IDS_SAVE_FAILED_CAPTION).c_str(),
+                  MB_YESNOCANCEL | MB_ICONWARNING);
+  if (answer == IDCANCEL) return false;
+  m_read = now;
+  if (answer == IDYES) return true;
+  ShowParams(disk);
+  return false;
 }
 
 void CK7HWDlg::ShowSaveFailure(const SaveResult& result) {
-  std::wstring text =
-      FormatResourceString(IDS_SAVE_FAILED, {result.path, SaveFailureReason(result, m_place)});
+  std::wstring text = FormatResourceString(
+      IDS_SAVE_FAILED, {SettingsFileOf(result), SaveFailureReason(result, m_place)});
   if (m_place.OtherCopyRead()) {
     text += L"\n\n" + FormatResourceString(IDS_USER_COPY_NOTE, {m_place.userCopy});
   }

@@ -53,6 +53,7 @@ class CK7HWDlg : public Dialog {
   // Posted by the initialisation where the main application reads another copy.
   static constexpr UINT kShowUserCopyNote = WM_APP + 23;
   INT_PTR OnShowUserCopyNote(WPARAM, LPARAM);
+  bool AskAboutChangedFile();
 
   // The system menu's own commands. They change only the form: nothing is
   // written before OK.
@@ -93,6 +94,10 @@ class CK7HWDlg : public Dialog {
   HardwareParams m_params;
   // The printer.ini the main application reads, found when the form opens.
   SettingsPlace m_place;
+  // What the form read of it; a save replaces nothing else unasked.
+  FileContents m_read;
+  // It was there but could not be read: the form shows defaults.
+  bool m_unreadable = false;
   // The fields whose use depends on the marking mode.
   Control m_stepY;
   Control m_stepZ;

@@ -57,7 +57,7 @@
 #define IDS_REASON_READ_ONLY 324
 #define IDS_REASON_FOLDER_IN_THE_WAY 325
 #define IDS_REASON_LINE_BREAK 326
-#define IDS_REASON_BACKUP_READ_ONLY 327
+#define IDS_REASON_BACKUP_READ_ONLY 327  // %1 the backup
 #define IDS_REASON_NOTHING_WRITTEN 328
 #define IDS_MENU_CALCULATOR 330
 #define IDS_MENU_RESTORE_DEFAULTS 331
@@ -104,6 +104,14 @@
 #define IDS_USER_COPY_QUESTION 401  // %1 the user's copy, %2 the file beside the program
 #define IDS_USER_COPY_AT_OPEN 402   // %1 the file beside the program (and its state), %2 the copy
 #define IDS_ABOUT_SAVES_TO_USER_COPY 403  // %1 the user's copy
+// The save's questions and reasons.
+#define IDS_REASON_HELD 420         // %1 the file
+#define IDS_KEPT_ASIDE 421          // %1 the settings file, %2 the backup, %3 why, %4 the kept file
+#define IDS_OPEN_UNREADABLE 422     // %1 the file, %2 why
+#define IDS_REPLACE_UNREADABLE 423  // %1 the file
+#define IDS_CHANGED_ON_DISK 424     // %1 the file, %2 the settings changed
+#define IDS_ABOUT_NOT_LOOKED_AT 425  // %1 why
+#define IDS_REASON_BACKUP 426        // %1 the backup, %2 why
 
 // Commands of the form's system menu: below 0xF000, low four bits clear.
 #define IDM_CALCULATOR 0x0010

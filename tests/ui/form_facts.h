@@ -176,6 +176,17 @@ inline const Said kLineBreakReason = {
     L"The reset order (复位顺序) contains a line break, which the file cannot hold. Remove the "
     L"line break, then try again.",
     L"“复位顺序”中含有换行符，无法写入文件。请删除换行符后重试。"};
+inline const Said kBackupReadOnlyReason = {
+    L"The backup of the previous settings,\n{1}\nis read-only, and saving would replace it. To "
+    L"save, clear \"Read-only\" in its Properties, or move it to another folder to keep it.",
+    L"上一次设置的备份\n{1}"
+    L"\n是只读的，而保存会替换它。要保存，请在它的“属性”中取消勾选“只读”，或将它移到其他文件夹以便"
+    L"保留。"};
+inline const Said kHeldReason = {
+    L"Another program (a virus scanner, a backup or sync tool, an editor) is using\n{1}\nClose "
+    L"that program or wait a moment, then press OK again.",
+    L"另一个程序（病毒扫描、备份或同步工具、编辑器）正在使用\n{1}"
+    L"\n请关闭该程序或稍等片刻，然后再按“确定”。"};
 // After the system's reason, when the folder refuses this user.
 inline const Said kRightsReason = {
     L"{1}\n\nTo save here, run this program as administrator, or ask your administrator to let "

@@ -71,6 +71,7 @@ struct Fault {
   Hold (*hold)(const Sandbox&);
   bool about_refused = false;     // About says so before OK
   bool protected_folder = false;  // the folders' root is the program's ProgramData
+  const Said* said = nullptr;     // the program's own reason, naming the file
 };
 
 void PrintTo(const Fault& fault, std::ostream* os) {
@@ -137,8 +138,11 @@ TEST_P(SaveFault, OldFileAndEditsKept) {
   EXPECT_EQ(Narrow(MessageBoxIconKind(box.hwnd)), "error");
   // The system's reason in the user's language, which the test shares.
   ASSERT_FALSE(reason.empty());
-  const std::wstring expected = kSaveFailed.In(language, sandbox.IniPath(),
-                                               fault.rights ? rights.In(language, reason) : reason);
+  const std::wstring expected =
+      kSaveFailed.In(language, sandbox.IniPath(),
+                     fault.said     ? fault.said->In(language, sandbox.IniPath())
+                     : fault.rights ? rights.In(language, reason)
+                                    : reason);
   // The path as the program found it may differ in case.
   EXPECT_EQ(Narrow(Lower(box.text)), Narrow(Lower(expected)));
   ASSERT_TRUE(program.DismissMessageBox(box));
@@ -190,6 +194,82 @@ TEST(HeldFile, WaitedForAboutASecond) {
   }
 }
 
+// printer.ini held without sharing as the form opens: one that lets go 300 ms
+// after the form is made is waited for; one that holds on is named with the
+// system's reason, the form shows the defaults, and OK asks before it replaces
+// the file, even once it can be read: No leaves file and form, Yes saves.
+TEST(HeldFile, AtOpen) {
+  const std::string kFile = "fAreaX = 77\r\n";
+  for (const bool letsGo : {true, false}) {
+    Sandbox sandbox;
+    sandbox.WriteIni(kFile);
+    Hold hold = HeldOpen(sandbox);
+    Program program(sandbox);
+    MessageBoxInfo box;
+    if (letsGo) {
+      // The form's window is made, not yet shown, before it reads the file.
+      for (int i = 0; i < 2000 && !FindWindowW(L"#32770", L"Hardware Parameter Setup"); ++i) {
+        Sleep(5);
+      }
+      Sleep(300);
+      hold.reset();
+    } else {
+      ASSERT_TRUE(program.WaitForMessageBox(box));
+      for (const std::wstring& part : {sandbox.IniPath(), SystemErrorText(ERROR_SHARING_VIOLATION)})
+        EXPECT_NE(Lower(box.text).find(Lower(part)), std::wstring::npos) << Narrow(box.text);
+      ASSERT_TRUE(program.DismissMessageBox(box));
+    }
+    ASSERT_TRUE(program.WaitForForm());
+    EXPECT_EQ(Narrow(program.Shown(IDC_AREA_X)), letsGo ? "77" : "110");
+    hold.reset();
+    for (const int answer : {IDNO, IDYES}) {
+      if (letsGo) break;
+      program.PostClick(IDOK);
+      ASSERT_TRUE(program.WaitForMessageBox(box));
+      EXPECT_NE(Lower(box.text).find(Lower(sandbox.IniPath())), std::wstring::npos);
+      ASSERT_TRUE(program.DismissMessageBox(box, answer));
+      EXPECT_EQ(sandbox.IniBytes(), answer == IDNO ? kFile : kDefaultIni);
+    }
+    program.PostClick(IDCANCEL);
+    EXPECT_TRUE(program.WaitForExit());
+  }
+}
+
+// Another program saves printer.ini while the form is open, with the old
+// file's write time: OK lists the setting read and on disk, and asks. Yes
+// replaces the file with the form's values, No puts the values on disk into
+// the form, Cancel goes back to the form; neither of those writes.
+TEST(ChangedOnDisk, OkAsksAndEachAnswerDoesWhatItSays) {
+  const std::string kOther = "fAreaX = 55\r\n";
+  const struct {
+    int answer;
+    const char *areaX, *areaY;
+  } rows[] = {{IDYES, nullptr, nullptr}, {IDNO, "55", "80"}, {IDCANCEL, "110", "81"}};
+  for (const auto& row : rows) {
+    Sandbox sandbox;
+    sandbox.WriteIni(kDefaultIni);
+    Program program(sandbox);
+    ASSERT_TRUE(program.WaitForForm());
+    sandbox.WriteIni(kOther);
+    program.SetText(IDC_AREA_Y, L"81");
+    program.PostClick(IDOK);
+    MessageBoxInfo box;
+    ASSERT_TRUE(program.WaitForMessageBox(box));
+    EXPECT_NE(box.text.find(L"110 \u2192 55"), std::wstring::npos) << Narrow(box.text);
+    EXPECT_EQ(box.text.find(L"80 \u2192"), std::wstring::npos) << "an unchanged setting listed";
+    ASSERT_TRUE(program.DismissMessageBox(box, row.answer));
+    if (row.answer != IDYES) {
+      program.SendToForm(WM_NULL, 0, 0);
+      EXPECT_EQ(Narrow(program.Shown(IDC_AREA_X)), row.areaX);
+      EXPECT_EQ(Narrow(program.Shown(IDC_AREA_Y)), row.areaY);
+      program.PostClick(IDCANCEL);
+    }
+    EXPECT_TRUE(program.WaitForExit());
+    EXPECT_EQ(sandbox.IniBytes().substr(0, 27),
+              row.answer == IDYES ? "fAreaX = 110\r\nfAreaY = 81\r\n" : kOther);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Faults, SaveFault,
     ::testing::Values(Fault{"FolderRefusesNewFiles", L"read-only-folder", ERROR_ACCESS_DENIED, true,
@@ -200,7 +280,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // More rights would not help here: no hint about them. The
                       // save stops at reading the old file for its backup.
                       Fault{"FileHeldOpenWithoutSharing", nullptr, ERROR_SHARING_VIOLATION, false,
-                            HeldOpen},
+                            HeldOpen, false, false, &kHeldReason},
                       Fault{"DiskFull", L"full-disk", ERROR_DISK_FULL, false, RefusesNewFiles}),
     [](const ::testing::TestParamInfo<Fault>& fault) { return std::string(fault.param.name); });
 

@@ -219,10 +219,12 @@ TEST(FailedSave, OwnRefusalsSayWhatToDo) {
     const char* name;
     bool folder;  // a folder named printer.ini
     const wchar_t* reset_order;
-    const Said* reason;
+    const Said* reason;  // {1}: the backup
+    bool read_only_backup = false;
   } cases[] = {
       {"folder in the way", true, L"xy", &kFolderInTheWayReason},
       {"line break in the reset order", false, L"z\r\nxy", &kLineBreakReason},
+      {"read-only backup", false, L"xy", &kBackupReadOnlyReason, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -231,6 +233,11 @@ TEST(FailedSave, OwnRefusalsSayWhatToDo) {
       ASSERT_TRUE(CreateDirectoryW(sandbox.IniPath().c_str(), nullptr));
     } else {
       sandbox.WriteIni(kDefaultIni);
+    }
+    const std::wstring backup = sandbox.IniPath() + L".bak";
+    if (c.read_only_backup) {
+      WriteFileDated(backup, "older");
+      SetFileAttributesW(backup.c_str(), FILE_ATTRIBUTE_READONLY);
     }
     const FileState before = sandbox.Ini();
     const auto names_before = sandbox.FileNames();
@@ -245,7 +252,8 @@ TEST(FailedSave, OwnRefusalsSayWhatToDo) {
       EXPECT_EQ(box.owner, program.Form());
       const Language language = ProgramLanguage();
       std::wstring text = box.text;
-      std::wstring expected = kSaveFailed.In(language, sandbox.IniPath(), c.reason->In(language));
+      std::wstring expected =
+          kSaveFailed.In(language, sandbox.IniPath(), c.reason->In(language, backup));
       for (auto* s : {&text, &expected})
         for (auto& ch : *s) ch = static_cast<wchar_t>(towlower(ch));
       EXPECT_EQ(Narrow(text), Narrow(expected));
@@ -257,6 +265,7 @@ TEST(FailedSave, OwnRefusalsSayWhatToDo) {
     EXPECT_EQ(sandbox.Ini(), before);
     EXPECT_EQ(sandbox.FileNames(), names_before);
     if (c.folder) RemoveDirectoryW(sandbox.IniPath().c_str());
+    SetFileAttributesW(backup.c_str(), FILE_ATTRIBUTE_NORMAL);
   }
 }
 
