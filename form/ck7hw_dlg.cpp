@@ -561,8 +561,7 @@ void CK7HWDlg::OnOkClicked(UINT, int, HWND) {
     }
     if (result.problem == SaveProblem::PreviousKeptAside) {
       const std::wstring text = FormatResourceString(
-          IDS_KEPT_ASIDE,
-          {SettingsFileOf(result), result.path, SaveFailureReason(result, m_place), result.kept});
+          IDS_KEPT_ASIDE, {SettingsFileOf(result), result.path, result.reason, result.kept});
       MessageBoxW(GetSafeHwnd(), text.c_str(), LoadResourceString(IDS_SAVE_FAILED_CAPTION).c_str(),
                   MB_OK | MB_ICONWARNING);
     }
