@@ -98,6 +98,8 @@ std::wstring SaveFailureReason(const SaveResult& result, const SettingsPlace& pl
       break;
     case SaveProblem::LineBreakInResetOrder:
       return LoadResourceString(IDS_REASON_LINE_BREAK);
+    case SaveProblem::Link:
+      return FormatResourceString(IDS_REASON_LINK, {result.kept});
     default:
       reason = systemReason;
   }
@@ -135,6 +137,7 @@ std::wstring SettingsFileState(const SettingsPlace& place) {
   SaveFailure failure;
   check.problem = CheckSettingsPlace(SystemFiles(), place, exists, failure);
   check.path = failure.file;
+  check.kept = failure.kept;
   check.reason = failure.reason;
   check.systemError = failure.systemError;
   if (check.problem == SaveProblem::NotLookedAt) {

@@ -109,6 +109,8 @@ Fault SaveSteps::CheckOldFiles(const std::wstring& backup, PathFacts& old, PathF
   if (const SystemError error = files_.Look(path_, old)) {
     return {SaveProblem::NotLookedAt, path_, error};
   }
+  // A move would put a plain file in the link's place, the file it names untouched.
+  if (!old.linkTarget.empty()) return {SaveProblem::Link, path_, 0, old.linkTarget};
   if (old.folder) return {SaveProblem::FolderInTheWay, path_};
   // Windows refuses to replace a read-only file, Wine does not: the attribute
   // is the user's word either way, and it is never cleared here.

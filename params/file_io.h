@@ -22,6 +22,7 @@ enum class SaveProblem {
   Held,                   // another program held the file for longer than the wait
   ChangedOnDisk,          // the file is no longer what the caller read
   NotLookedAt,            // the system could not say what is at the file's path
+  Link,                   // the file is a symbolic link: `SaveFailure::kept` names its target
   // The new file is in place, but the backup refused and so did the way back:
   // the replaced file's bytes are in `SaveFailure::kept`.
   PreviousKeptAside,

@@ -33,6 +33,9 @@ struct PathFacts {
   std::uint32_t mode = 0;
   // Seconds since it was last written, by this machine's clock.
   std::int64_t age = 0;
+  // For a symbolic link, which a move would replace rather than the file it
+  // names: that file's path (or the link's own, where the system cannot say).
+  std::wstring linkTarget;
 };
 
 class FileSystem {

@@ -62,6 +62,11 @@ class PosixFiles final : public FileSystem {
     facts.mode = 0666;
     const std::string native = NativePath(path);
     struct stat found {};
+    if (::lstat(native.c_str(), &found) == 0 && S_ISLNK(found.st_mode)) {
+      char* target = ::realpath(native.c_str(), nullptr);
+      facts.linkTarget = target ? DecodeLocaleText(target) : path;
+      std::free(target);
+    }
     if (::stat(native.c_str(), &found) != 0) return errno == ENOENT ? 0 : LastError();
     facts.exists = true;
     facts.folder = S_ISDIR(found.st_mode);

@@ -78,7 +78,34 @@ class Win32Files final : public FileSystem {
     facts.age = (static_cast<std::int64_t>(Ticks(now)) -
                  static_cast<std::int64_t>(Ticks(data.ftLastWriteTime))) /
                 10000000;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) facts.linkTarget = LinkTarget(path);
     return 0;
+  }
+
+  // The file a symbolic link names; empty for other reparse points (a cloud
+  // file's placeholder, say), which a move replaces as a plain file.
+  static std::wstring LinkTarget(const std::wstring& path) {
+    WIN32_FIND_DATAW found = {};
+    const HANDLE search = FindFirstFileW(ExtendedLengthPath(path).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return path;
+    FindClose(search);
+    if (found.dwReserved0 != IO_REPARSE_TAG_SYMLINK) return {};
+    using FinalPath = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+    const auto finalPath = reinterpret_cast<FinalPath>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetFinalPathNameByHandleW")));
+    const HANDLE file = CreateFileW(ExtendedLengthPath(path).c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    std::wstring target(32768, L'\0');
+    const DWORD length = finalPath && file != INVALID_HANDLE_VALUE
+                             ? finalPath(file, target.data(), static_cast<DWORD>(target.size()), 0)
+                             : 0;
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    if (length == 0 || length >= target.size()) return path;
+    target.resize(length);
+    return target.starts_with(L"\\\\?\\UNC\\") ? L"\\" + target.substr(7)
+           : target.starts_with(L"\\\\?\\")    ? target.substr(4)
+                                               : target;
   }
 
   SystemError OpenRead(const std::wstring& path, Handle& file) override {

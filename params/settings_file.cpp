@@ -103,6 +103,7 @@ SaveResult SaveSettingsTo(FileSystem& files, const std::wstring& path, const Har
     result.kept = failure.kept;
   }
   // The new settings are in place even when their backup could not be made.
-  result.saved = result.problem == SaveProblem::None || !result.kept.empty();
+  result.saved =
+      result.problem == SaveProblem::None || result.problem == SaveProblem::PreviousKeptAside;
   return result;
 }

@@ -15,7 +15,8 @@ struct SaveResult {
   std::wstring path;              // the file that was (or was to be) written
   std::wstring reason;            // the system's own words, where it gave any
   std::uint32_t systemError = 0;  // the system's error number, 0 if none
-  std::wstring kept;              // PreviousKeptAside: the file with the replaced bytes
+  // PreviousKeptAside: the file with the replaced bytes; Link: the link's target.
+  std::wstring kept;
 };
 
 // The directory of the running executable plus "printer.ini".

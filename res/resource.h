@@ -112,6 +112,7 @@
 #define IDS_CHANGED_ON_DISK 424     // %1 the file, %2 the settings changed
 #define IDS_ABOUT_NOT_LOOKED_AT 425  // %1 why
 #define IDS_REASON_BACKUP 426        // %1 the backup, %2 why
+#define IDS_REASON_LINK 427          // %1 the file the link names
 
 // Commands of the form's system menu: below 0xF000, low four bits clear.
 #define IDM_CALCULATOR 0x0010

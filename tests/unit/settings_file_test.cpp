@@ -327,6 +327,22 @@ TEST(SettingsFile, DirectoryInTheWay) {
   EXPECT_EQ(dir.Names(), std::vector<std::string>{"printer.ini"});
 }
 
+// A link stays a link, and the file it names stays as it was: the save refuses,
+// naming it. (Wine 8 takes a link CreateSymbolicLinkW made for a missing file.)
+#ifndef _WIN32
+TEST(SettingsFile, LinkIsNotReplaced) {
+  TempDir dir;
+  WriteBytes(dir.path() / "real.ini", kDefaultFile);
+  std::filesystem::create_symlink(dir.path() / "real.ini", dir.path() / "printer.ini");
+  const SaveResult result = SaveSettingsTo(dir.File(L"printer.ini"), HardwareParams{});
+  EXPECT_EQ(result.problem, SaveProblem::Link);
+  EXPECT_EQ(std::filesystem::path(result.kept),
+            std::filesystem::canonical(dir.path() / "real.ini"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.path() / "printer.ini"));
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"printer.ini", "real.ini"}));
+}
+#endif
+
 TEST(SettingsFile, BadInputNeitherCrashesNorLosesEarlierValues) {
   TempDir dir;
   std::mt19937 random(7);
