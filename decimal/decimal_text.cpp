@@ -2,6 +2,10 @@
 
 #include <cmath>
 
+// The nearest double to a decimal text, exactly and whatever the C runtime's
+// locale: the algorithm behind libstdc++'s from_chars, without its tables.
+#include <fast_float.h>
+
 #if defined(__MINGW32__)
 #include <cstdlib>
 // gdtoa, in every MinGW C runtime: the conversions behind its printf and strtod.
@@ -138,21 +142,15 @@ std::string GeneralText(double value, int digits) {
 
 DecimalRead ReadDecimal(std::string_view text, double& value) {
   if (text.empty()) return DecimalRead::Invalid;
-  const std::string number(text);
-  const char* const last = number.data() + number.size();
-#if defined(__MINGW32__)
-  char* end = nullptr;
-  const double read = __mingw_strtod(number.c_str(), &end);
-  if (end != last) return DecimalRead::Invalid;
-#else
+  const char* const last = text.data() + text.size();
   double read = 0;
-  const auto [end, error] = std::from_chars(number.data(), last, read);
+  const auto [end, error] = fast_float::from_chars(text.data(), last, read);
   if (end != last) return DecimalRead::Invalid;
-  if (error != std::errc()) return DecimalRead::OutOfRange;
-#endif
   // Beyond the largest double, or a number that is not 0 read as 0.
-  const bool nonZero = number.find_first_of("123456789") < number.find_first_of("eE");
-  if (std::isinf(read) || (read == 0 && nonZero)) return DecimalRead::OutOfRange;
+  const bool nonZero = text.find_first_of("123456789") < text.find_first_of("eE");
+  if (error != std::errc() || std::isinf(read) || (read == 0 && nonZero)) {
+    return DecimalRead::OutOfRange;
+  }
   value = read;
   return DecimalRead::Ok;
 }

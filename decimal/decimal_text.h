@@ -5,7 +5,8 @@
 
 // Doubles as decimal text, exactly: what std::to_chars writes and
 // std::from_chars reads, for the shapes this program uses. On MinGW the
-// C runtime's own correctly rounded conversions do the work; libstdc++'s
+// C runtime's own correctly rounded conversion writes, and fast_float reads
+// (never the C runtime's reader, which follows its locale); libstdc++'s
 // would add more than half the program's size. Portable: no window here.
 
 // The shortest text that reads back as the same double, in plain or
