@@ -42,24 +42,4 @@ void __throw_invalid_argument(const char*) {
   std::abort();
 }
 }  // namespace std
-
-void* operator new(std::size_t size) {
-  if (void* memory = std::malloc(size ? size : 1)) return memory;
-  std::abort();
-}
-void* operator new[](std::size_t size) {
-  return operator new(size);
-}
-void operator delete(void* memory) noexcept {
-  std::free(memory);
-}
-void operator delete[](void* memory) noexcept {
-  std::free(memory);
-}
-void operator delete(void* memory, std::size_t) noexcept {
-  std::free(memory);
-}
-void operator delete[](void* memory, std::size_t) noexcept {
-  std::free(memory);
-}
 #endif
