@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "calculator_dlg.h"
+#include "clipboard.h"
 #include "data_exchange.h"
 #include "field_message.h"
 #include "resource.h"
@@ -281,25 +282,29 @@ std::vector<SettingValue> FileValues(const std::wstring& path, std::wstring& why
   return {};
 }
 
-// Unicode text on the clipboard; false, with the last error set, if not.
-bool PutOnClipboard(HWND owner, const std::wstring& text) {
+// Unicode text on the clipboard: 0, or the message that says why not (%1 the
+// system's reason).
+UINT PutOnClipboard(HWND owner, const std::wstring& text) {
   const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
   const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
   void* data = memory ? GlobalLock(memory) : nullptr;
   if (!data) {
     if (memory) GlobalFree(memory);
-    return false;
+    return IDS_COPY_FAILED;
   }
   memcpy(data, text.c_str(), bytes);
   GlobalUnlock(memory);
-  bool put = OpenClipboard(owner);
+  if (!OpenClipboardWaiting(owner)) {
+    GlobalFree(memory);
+    return IDS_CLIPBOARD_BUSY;
+  }
   // The clipboard owns the memory once it has taken it.
-  put = put && EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory);
+  const bool put = EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory);
   const DWORD error = GetLastError();
   CloseClipboard();
   if (!put) GlobalFree(memory);
   SetLastError(error);
-  return put;
+  return put ? 0 : IDS_COPY_FAILED;
 }
 
 // The clipboard's Unicode text, empty if it holds none; false, with the last
@@ -720,9 +725,10 @@ void CK7HWDlg::OnShowChanges(UINT, int, HWND) {
 // The text OK would write, after a line with the file's path.
 void CK7HWDlg::OnCopySettings(UINT, int, HWND) {
   if (!UpdateData(true)) return;  // the bad field has been reported and focused
-  if (PutOnClipboard(GetSafeHwnd(), m_place.path + L"\r\n" + FormatSettingsText(m_params))) return;
-  const std::wstring text =
-      FormatResourceString(IDS_COPY_FAILED, {SystemErrorText(GetLastError())});
+  const UINT failed =
+      PutOnClipboard(GetSafeHwnd(), m_place.path + L"\r\n" + FormatSettingsText(m_params));
+  if (!failed) return;
+  const std::wstring text = FormatResourceString(failed, {SystemErrorText(GetLastError())});
   MessageBoxW(GetSafeHwnd(), text.c_str(), MenuText(IDS_MENU_COPY_SETTINGS).c_str(),
               MB_OK | MB_ICONERROR);
 }

@@ -747,6 +747,33 @@ TEST(TakeSettings, OverWhatTheFormShows) {
   }
 }
 
+// Clipboard managers and remote-support tools hold the clipboard for a moment:
+// the copy waits that out, and says so when it is held longer.
+TEST(CopySettings, WaitsForAClipboardHeldForAMoment) {
+  const struct {
+    int held_ms;
+    bool copied;
+  } cases[] = {{100, true}, {1500, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.held_ms);
+    Sandbox sandbox;
+    sandbox.WriteIni(kEditedIni);
+    Program program(sandbox);
+    ASSERT_TRUE(program.WaitForForm());
+    ASSERT_TRUE(OpenClipboard(nullptr) && EmptyClipboard());
+    Command(program, IDM_COPY_SETTINGS);
+    std::this_thread::sleep_for(std::chrono::milliseconds(c.held_ms));
+    CloseClipboard();
+    if (!c.copied) {
+      EXPECT_TRUE(MessageBoxSaying(program, kClipboardBusy.In(ProgramLanguage())));
+    }
+    EXPECT_TRUE(Eventually(ClipboardText,
+                           c.copied ? sandbox.IniPath() + L"\r\n" + Widen(kEditedIni) : L""));
+    program.PostClick(IDCANCEL);
+    ASSERT_TRUE(program.WaitForExit());
+  }
+}
+
 // ---------------------------------------------------------------- about
 
 TEST(About, ShowsVersionPathAndFileState) {

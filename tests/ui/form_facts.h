@@ -275,6 +275,11 @@ inline const Said kNoBackup = {
     L"There is no save to undo: the file kept by the last save is not there:\n{1}",
     L"没有可撤销的保存：找不到上次保存前的文件\n{1}"};
 
+inline const Said kClipboardBusy = {
+    L"Another program is using the clipboard. Wait a moment or close that program, then try "
+    L"again.",
+    L"另一个程序正在使用剪贴板。请稍候片刻或关闭那个程序，然后再试一次。"};
+
 inline const Said kAboutCaption = {L"About V7ER", L"关于 V7ER"};
 inline const Said kAbout = {L"V7ER Hardware Parameter Setup\nVersion {1}\n\nSettings file:\n{2}",
                             L"V7ER 硬件参数设置\n版本 {1}\n\n设置文件：\n{2}"};
