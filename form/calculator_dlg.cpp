@@ -95,6 +95,12 @@ void CK7HWCalcDlg::OnPut(UINT, int id, HWND) {
       GetSafeHwnd(), IDC_PUT_REPORT,
       FormatResourceString(IDS_PUT_REPORT, {*result, LoadResourceString(static_cast<UINT>(target))})
           .c_str());
+  // The test move's distances belong to the step just replaced: calculated
+  // again with them, the new step would be corrected a second time.
+  if (target == IDC_STEP_X + (SelectedAxis() - IDC_AXIS_X)) {
+    SetDlgItemTextW(GetSafeHwnd(), IDC_COMMANDED, L"");
+    SetDlgItemTextW(GetSafeHwnd(), IDC_MEASURED, L"");
+  }
   TakeCurrentStep(SelectedAxis());
 }
 

@@ -101,6 +101,7 @@ struct Calculation {
   int target;  // the form's field
   const wchar_t* result;
   int result_field;
+  const wchar_t* commanded_after;  // cleared where the selected axis's step was replaced
 };
 
 // In the Flat mode, which disables the swivel modulus: one result into each
@@ -111,37 +112,43 @@ const Calculation kCalculations[] = {
      IDC_PUT_CORRECTION,
      IDC_STEP_Y,
      L"0.0202",
-     IDC_CORRECTION_RESULT},
+     IDC_CORRECTION_RESULT,
+     L""},
     {"correction of the Z axis",
      {{IDC_AXIS_Z, L""}, {IDC_COMMANDED, L"100"}, {IDC_MEASURED, L"99.5"}},
      IDC_PUT_CORRECTION,
      IDC_STEP_Z,
      L"0.00995",
-     IDC_CORRECTION_RESULT},
+     IDC_CORRECTION_RESULT,
+     L""},
     {"the form's example",
-     {{IDC_GEAR_DIAMETER, L"14.23"}},
+     {{IDC_GEAR_DIAMETER, L"14.23"}, {IDC_COMMANDED, L"100"}},
      IDC_PUT_STEP_X,
      IDC_STEP_X,
      L"0.0069851349",
-     IDC_STEP_RESULT},
+     IDC_STEP_RESULT,
+     L"100"},
     {"full-width digits",
      {{IDC_GEAR_DIAMETER, L"１０"}, {IDC_STEP_ANGLE, L"1.8"}, {IDC_MICROSTEPS, L"１６"}},
      IDC_PUT_STEP_Y,
      IDC_STEP_Y,
      L"0.009817477",
-     IDC_STEP_RESULT},
+     IDC_STEP_RESULT,
+     L"100"},
     {"the swivel example, into a disabled field",
      {{IDC_REDUCTION_RATIO, L"5"}},
      IDC_PUT_SWIVEL,
      IDC_SWIVEL_MODULUS,
      L"0.01125",
-     IDC_SWIVEL_RESULT},
+     IDC_SWIVEL_RESULT,
+     L"100"},
     {"another swivel modulus",
      {{IDC_SWIVEL_STEP_ANGLE, L"0.9"}, {IDC_REDUCTION_RATIO, L"3"}, {IDC_SWIVEL_MICROSTEPS, L"16"}},
      IDC_PUT_SWIVEL,
      IDC_SWIVEL_MODULUS,
      L"0.01875",
-     IDC_SWIVEL_RESULT},
+     IDC_SWIVEL_RESULT,
+     L"100"},
 };
 
 void Fill(Program& program, HWND calculator, const std::vector<FieldShown>& inputs) {
@@ -194,6 +201,8 @@ TEST(Calculator, ResultsGoIntoTheFormAndAreSavedOnlyOnOk) {
       EXPECT_NE(report.find(part), std::wstring::npos) << Narrow(report);
     EXPECT_EQ(Narrow(program.ItemText(calculator, IDC_CURRENT_STEP)),
               Narrow(program.Shown(IDC_STEP_X + (axis - IDC_AXIS_X))));
+    EXPECT_EQ(Narrow(program.ItemText(calculator, IDC_COMMANDED)),
+              Narrow(calculation.commanded_after));
   }
   EXPECT_EQ(sandbox.Ini(), before) << "the calculator wrote the file";
   EXPECT_FALSE(program.Enabled(IDC_SWIVEL_MODULUS)) << "putting a value opened the field";
