@@ -534,17 +534,33 @@ TEST(SystemMenu, CommandsInTheFormsOwnCopyDoWhatTheySay) {
   OpenAndCloseSystemMenu(program);
   WriteFileDated(bak, "fAreaX = 321\r\n");
   OpenAndCloseSystemMenu(program);
+  SendMessageW(program.Form(), WM_GETICON, ICON_BIG, 0);  // answered in the trace
   const std::vector<TracedCall> calls = TracedCalls(sandbox.Dir() + L"relay.log");
 
   std::uint64_t copy = 0;
   std::vector<std::pair<std::uint64_t, std::wstring>> items;  // id, text; 0 a separator
   std::vector<std::string> undo_states;
   std::size_t appended = 0;
+  const std::uint64_t form = reinterpret_cast<std::uintptr_t>(program.Form());
+  bool initializing = false;  // inside the form's WM_INITDIALOG
+  std::uint64_t big_icon = 0;
+  std::vector<std::uint64_t> big_icon_answers;
   for (const TracedCall& call : calls) {
-    if (call.function == "user32.GetSystemMenu" && call.args.size() == 2 &&
-        Number(call.args[0]) == reinterpret_cast<std::uintptr_t>(program.Form())) {
+    const bool to_form = !call.args.empty() && Number(call.args[0]) == form;
+    if (to_form && call.function.ends_with("dialog proc WM_INITDIALOG")) {
+      initializing = !call.function.starts_with("return");
+    } else if (to_form && call.function == "dialog proc WM_SETICON" &&
+               Number(call.args[1]) == ICON_BIG) {
+      big_icon = Number(call.args[2]);
+    } else if (to_form && call.function == "dialog proc WM_GETICON" &&
+               Number(call.args[1]) == ICON_BIG) {
+      big_icon_answers.push_back(Number(call.retval));
+    } else if (call.function == "user32.GetSystemMenu" && call.args.size() == 2 && to_form) {
       EXPECT_EQ(Number(call.args[1]), 0u) << "GetSystemMenu(form, TRUE) gives no copy";
-      if (!copy) copy = Number(call.retval);
+      if (!copy) {
+        copy = Number(call.retval);
+        EXPECT_TRUE(initializing) << "the form's copy taken outside its WM_INITDIALOG";
+      }
     } else if (call.function == "user32.AppendMenuW" && call.args.size() == 4) {
       EXPECT_EQ(Number(call.args[0]), copy) << "appended to a menu not the form's own copy";
       ++appended;
@@ -558,6 +574,9 @@ TEST(SystemMenu, CommandsInTheFormsOwnCopyDoWhatTheySay) {
     }
   }
   ASSERT_NE(copy, 0u) << "no GetSystemMenu(form, FALSE) in the trace";
+  ASSERT_NE(big_icon, 0u) << "no WM_SETICON(ICON_BIG) in the trace";
+  ASSERT_FALSE(big_icon_answers.empty());
+  EXPECT_EQ(big_icon_answers, std::vector<std::uint64_t>(big_icon_answers.size(), big_icon));
   EXPECT_EQ(undo_states, (std::vector<std::string>{"greyed", "enabled"}));
 
   HWND calculator = nullptr;

@@ -243,7 +243,38 @@ std::vector<TracedCall> TracedCalls(const std::wstring& log) {
   std::vector<TracedCall> calls;
   for (std::size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) {
     const std::string line = text.substr(at, end - at);
-    if (const auto call = line.find(":Call "); call != std::string::npos) {
+    if (const auto proc = line.find("dialog proc "); proc != std::string::npos) {
+      // "Call|Ret  dialog proc P (hwnd=H,msg=M,wp=W,lp=L)[ retval=R result=X]": a
+      // message to a dialog, as "dialog proc M" (H, W, L) returning X, and its
+      // return where it comes, as "return from dialog proc M" (H).
+      const auto open = line.find('(', proc), close = line.find(')', proc);
+      if (open == std::string::npos || close == std::string::npos) continue;
+      std::vector<std::string> fields;
+      std::istringstream args(line.substr(open + 1, close - open - 1));
+      for (std::string arg; std::getline(args, arg, ',');)
+        fields.push_back(arg.substr(arg.find('=') + 1));
+      if (fields.size() != 4) continue;
+      const std::string function = "dialog proc " + fields[1];
+      if (line.find(":Call ") != std::string::npos) {
+        calls.push_back({function, {fields[0], fields[2], fields[3]}, {}});
+      } else if (const auto result = line.find("result="); result != std::string::npos) {
+        for (auto it = calls.rbegin(); it != calls.rend(); ++it) {
+          if (it->function != function || it->args[0] != fields[0] || !it->retval.empty()) continue;
+          it->retval = line.substr(result + 7);
+          break;
+        }
+        calls.push_back({"return from " + function, {fields[0]}, line.substr(result + 7)});
+      }
+    } else if (const auto font = line.find(":trace:font:NtGdiHfontCreate (");
+               font != std::string::npos) {
+      // "(height width ...) face ... => handle": a font made, as
+      // NtGdiHfontCreate(height) returning its handle.
+      const auto made = line.rfind("=> ");
+      if (made == std::string::npos) continue;
+      calls.push_back({"NtGdiHfontCreate",
+                       {line.substr(font + 30, line.find(' ', font + 30) - font - 30)},
+                       line.substr(made + 3)});
+    } else if (const auto call = line.find(":Call "); call != std::string::npos) {
       // Only numbers are read from the arguments: a comma always separates two.
       const auto open = line.find('(', call), close = line.rfind(") ret=");
       if (open == std::string::npos || close == std::string::npos) continue;
@@ -383,8 +414,8 @@ void Program::StartFromUnixShell(const Sandbox& sandbox, bool relay_traced) {
   // The output goes nowhere (but the trace): a Wine process holding the test's
   // output pipe would keep CTest waiting.
   std::wstring command_line = L"/bin/sh -c \"cd '" + Widen(dir) + L"' && " +
-                              (relay_traced ? L"WINEDEBUG=-all,+relay,+menu " : L"") + L"exec '" +
-                              WineLoader() + L"' ./V7ER.exe </dev/null >/dev/null " +
+                              (relay_traced ? L"WINEDEBUG=-all,+relay,+menu,+font " : L"") +
+                              L"exec '" + WineLoader() + L"' ./V7ER.exe </dev/null >/dev/null " +
                               (relay_traced ? L"2>relay.log" : L"2>&1") + L"\"";
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;

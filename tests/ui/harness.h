@@ -132,9 +132,10 @@ class Program {
     // Wine's CreateProcessW refuses an .exe path longer than MAX_PATH, the
     // Unix loader does not. The process is then found by its image name.
     kFromUnixShell,
-    // The same, with Wine's relay trace of the calls in kRelayInclude and its
-    // menu trace (which gives the texts of menu items) written to relay.log in
-    // the sandbox directory.
+    // The same, with Wine's relay trace of the calls in kRelayInclude and of
+    // the messages to the dialogs, its menu trace (which gives the texts of
+    // menu items) and its font trace (the heights of the fonts made) written
+    // to relay.log in the sandbox directory.
     kRelayTraced,
     // Directly, with the token linked to this process's: Wine runs every
     // process elevated, and its linked token is the limited one.
