@@ -12,6 +12,7 @@
 #include "calculator_dlg.h"
 #include "clipboard.h"
 #include "data_exchange.h"
+#include "dpi.h"
 #include "field_message.h"
 #include "resource.h"
 #include "settings_file.h"
@@ -150,19 +151,6 @@ std::wstring SettingsFileState(const SettingsPlace& place) {
     return FormatResourceString(IDS_ABOUT_SAVES_TO_USER_COPY, {place.userCopy});
   }
   return FormatResourceString(IDS_ABOUT_NOT_WRITABLE, {SaveFailureReason(check, place)});
-}
-
-// A system metric at the window's DPI: Windows 10 1607 and later know the DPI
-// of each monitor; earlier ones have one for the whole system.
-int SystemMetricAtDpi(HWND window, int metric) {
-  using MetricForDpi = int(WINAPI*)(int, UINT);
-  using DpiForWindow = UINT(WINAPI*)(HWND);
-  const HMODULE user32 = GetModuleHandleW(L"user32.dll");
-  const auto forDpi = reinterpret_cast<MetricForDpi>(
-      reinterpret_cast<void (*)()>(GetProcAddress(user32, "GetSystemMetricsForDpi")));
-  const auto dpiOf = reinterpret_cast<DpiForWindow>(
-      reinterpret_cast<void (*)()>(GetProcAddress(user32, "GetDpiForWindow")));
-  return forDpi && dpiOf ? forDpi(metric, dpiOf(window)) : GetSystemMetrics(metric);
 }
 
 // The program's icon drawn from its image nearest `size`, to be destroyed by

@@ -1,9 +1,17 @@
 #include "dialog.h"
 
 #include "data_exchange.h"
+#include "dpi.h"
 #include "startup_marks.h"
 #include "string_table.h"
 #include "text_fit.h"
+
+namespace {
+
+// Posted to itself on WM_DPICHANGED, to come after the dialog manager's handling.
+constexpr UINT kDpiChangeHandled = WM_APP;
+
+}  // namespace
 
 Dialog::Dialog(int templateId) : templateId_(templateId) {}
 
@@ -39,6 +47,7 @@ std::vector<TypedText> Dialog::UpdateDataAsTyped() {
 }
 
 bool Dialog::OnInitDialog() {
+  dpi_ = WindowDpi(window_);
   fittedFonts_ = FitTextsToControls(window_, template_);
   V7ER_STARTUP_MARK("fitting the labels");
   return true;
@@ -69,7 +78,45 @@ INT_PTR CALLBACK Dialog::DialogProc(HWND window, UINT message, WPARAM wParam, LP
   return result;
 }
 
+void Dialog::OnDpiChanged(UINT dpi) {
+  if (!dpi || !dpi_ || dpi == dpi_) return;  // without a window's DPI, as before
+  RECT now = {};
+  GetWindowRect(window_, &now);
+  // Windows 10 1703 and later rescale a dialog of a Per-Monitor V2 program
+  // themselves; earlier ones (Per-Monitor V1) leave it to the program.
+  if (now.right - now.left == movingFrom_.right - movingFrom_.left &&
+      now.bottom - now.top == movingFrom_.bottom - movingFrom_.top) {
+    for (HWND control = GetWindow(window_, GW_CHILD); control;
+         control = GetWindow(control, GW_HWNDNEXT)) {
+      RECT at = {};
+      GetWindowRect(control, &at);
+      MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&at), 2);
+      const auto scaled = [&](LONG value) {
+        return MulDiv(value, static_cast<int>(dpi), static_cast<int>(dpi_));
+      };
+      SetWindowPos(control, nullptr, scaled(at.left), scaled(at.top), scaled(at.right - at.left),
+                   scaled(at.bottom - at.top), SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    SetWindowPos(window_, nullptr, suggested_.left, suggested_.top,
+                 suggested_.right - suggested_.left, suggested_.bottom - suggested_.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  dpi_ = dpi;
+  const std::vector<HFONT> made = FitTextsToControls(window_, template_, dpi);
+  fittedFonts_.insert(fittedFonts_.end(), made.begin(), made.end());
+}
+
 INT_PTR Dialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_DPICHANGED) {
+    GetWindowRect(window_, &movingFrom_);
+    suggested_ = *reinterpret_cast<const RECT*>(lParam);
+    PostMessageW(window_, kDpiChangeHandled, HIWORD(wParam), 0);
+    return FALSE;  // the dialog manager's handling
+  }
+  if (message == kDpiChangeHandled) {
+    OnDpiChanged(static_cast<UINT>(wParam));
+    return TRUE;
+  }
   for (const MessageEntry& entry : GetMessageTable()) {
     if (entry.message != message) continue;
     if (message == WM_SYSCOMMAND) {

@@ -51,9 +51,15 @@ class Dialog {
 
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+  // After a move to a monitor of another DPI, once the dialog manager has
+  // handled it: the controls as large as the DPI asks, their texts fitted.
+  void OnDpiChanged(UINT dpi);
 
   int templateId_;
   const DLGTEMPLATE* template_ = nullptr;  // the resource, loaded by DoModal
   HWND window_ = nullptr;
   std::vector<HFONT> fittedFonts_;
+  UINT dpi_ = 0;          // the DPI the controls are laid out for; 0 the system's
+  RECT movingFrom_ = {};  // the dialog's rectangle when WM_DPICHANGED came
+  RECT suggested_ = {};   // where that message asked it to go
 };

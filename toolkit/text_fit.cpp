@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "dpi.h"
+
 namespace {
 
 enum class Kind { Other, Static, Button };
@@ -26,7 +28,8 @@ class TemplateReader {
   explicit TemplateReader(const DLGTEMPLATE* dialogTemplate)
       : at_(reinterpret_cast<const WORD*>(dialogTemplate)) {}
 
-  std::vector<Item> Items() {
+  // The controls; `points` gets the template's font size, 0 without one.
+  std::vector<Item> Items(int& points) {
     const bool extended = at_[0] == 1 && at_[1] == 0xFFFF;
     if (extended) at_ += 4;  // version, signature, help id
     DWORD style = Dword();
@@ -37,7 +40,9 @@ class TemplateReader {
     Name();    // menu
     Name();    // class
     Name();    // caption
+    points = 0;
     if (style & DS_SETFONT) {
+      points = static_cast<short>(*at_);
       at_ += extended ? 3 : 1;  // size, and weight, italic, character set
       Name();
     }
@@ -105,16 +110,19 @@ struct FontFacts {
   int averageWidth = 0;  // of a character
   int digitWidth = 0;    // of "0"
   int boxWidth = 0;      // of a check box or an option's circle
+  int edgeWidth = 0;     // of a button's or group box's edge
 };
 
-FontFacts FactsOf(HDC dc) {
+// The system's metrics at the window's DPI (0: the system's).
+FontFacts FactsOf(HDC dc, UINT dpi) {
   TEXTMETRICW metrics = {};
   GetTextMetricsW(dc, &metrics);
   FontFacts facts;
   facts.height = metrics.tmHeight;
   facts.averageWidth = metrics.tmAveCharWidth;
   GetCharWidth32W(dc, L'0', L'0', &facts.digitWidth);
-  facts.boxWidth = GetSystemMetrics(SM_CXMENUCHECK);
+  facts.boxWidth = SystemMetricAtDpi(SM_CXMENUCHECK, dpi);
+  facts.edgeWidth = SystemMetricAtDpi(SM_CXEDGE, dpi);
   return facts;
 }
 
@@ -151,7 +159,7 @@ bool Fits(const Item& item, const RECT& client, HDC dc, const FontFacts& font) {
     width += font.boxWidth + font.digitWidth / 2;
   } else {
     // A group title or a push button keeps an edge and a space free each side.
-    width += 2 * (GetSystemMetrics(SM_CXEDGE) + font.averageWidth);
+    width += 2 * (font.edgeWidth + font.averageWidth);
   }
   return width <= client.right && (type == BS_GROUPBOX || font.height <= client.bottom);
 }
@@ -190,7 +198,7 @@ class MeasuringDc {
 
 }  // namespace
 
-std::vector<HFONT> FitTextsToControls(HWND dialog, const DLGTEMPLATE* dialogTemplate) {
+std::vector<HFONT> FitTextsToControls(HWND dialog, const DLGTEMPLATE* dialogTemplate, UINT dpi) {
   std::vector<HFONT> made;
   const auto dialogFont = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
   LOGFONTW face = {};
@@ -198,17 +206,29 @@ std::vector<HFONT> FitTextsToControls(HWND dialog, const DLGTEMPLATE* dialogTemp
       face.lfHeight == 0) {
     return made;
   }
+  int points = 0;
+  const std::vector<Item> items = TemplateReader(dialogTemplate).Items(points);
+  // After a move to another DPI: the template's font for that DPI, made here,
+  // since a control that kept its font gets none from the dialog manager.
+  HFONT fullFont = dialogFont;
+  if (dpi) {
+    if (points <= 0) return made;
+    face.lfHeight = -MulDiv(points, static_cast<int>(dpi), 72);
+    fullFont = CreateFontIndirectW(&face);
+    if (!fullFont) return made;
+    made.push_back(fullFont);
+  }
+  const UINT metricsDpi = dpi ? dpi : WindowDpi(dialog);
   const int height = face.lfHeight < 0 ? -face.lfHeight : face.lfHeight;
   const int floor = (height * 3 + 3) / 4;
   const MeasuringDc measuring;
-  const HGDIOBJ original = SelectObject(measuring.Get(), dialogFont);
-  const FontFacts dialogFacts = FactsOf(measuring.Get());
+  const HGDIOBJ original = SelectObject(measuring.Get(), fullFont);
+  const FontFacts fullFacts = FactsOf(measuring.Get(), metricsDpi);
   struct Sized {
     HFONT font = nullptr;
     FontFacts facts;
   };
   std::vector<Sized> bySize(static_cast<std::size_t>(height));  // smaller sizes made so far
-  const std::vector<Item> items = TemplateReader(dialogTemplate).Items();
   std::vector<HWND> controls;  // asked for only when a control needs its window
   const auto window = [&](std::size_t index) -> HWND {
     if (controls.empty()) controls = Controls(dialog);
@@ -218,17 +238,25 @@ std::vector<HFONT> FitTextsToControls(HWND dialog, const DLGTEMPLATE* dialogTemp
   };
   for (std::size_t index = 0; index < items.size(); ++index) {
     const Item& item = items[index];
-    if (item.kind == Kind::Other || item.text.empty()) continue;
+    if (item.kind == Kind::Other || item.text.empty()) {
+      // An edit box too, where no dialog manager gave it the DPI's font.
+      const HWND control = dpi ? window(index) : nullptr;
+      if (control) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fullFont), TRUE);
+      continue;
+    }
     RECT client = {0, 0, item.size.cx, item.size.cy};
-    if (Borderless(item)) {
+    if (Borderless(item) && !dpi) {
       MapDialogRect(dialog, &client);
     } else if (const HWND control = window(index)) {
-      GetClientRect(control, &client);
+      GetClientRect(control, &client);  // as the dialog manager laid it out for the DPI
     } else {
       continue;
     }
-    if (Fits(item, client, measuring.Get(), dialogFacts)) continue;
     HFONT chosen = nullptr;
+    if (Fits(item, client, measuring.Get(), fullFacts)) {
+      if (!dpi) continue;  // the dialog's own font, as it has
+      chosen = fullFont;
+    }
     for (int size = height - 1; size >= floor && !chosen; --size) {
       Sized& sized = bySize[static_cast<std::size_t>(size)];
       if (!sized.font) {
@@ -237,15 +265,17 @@ std::vector<HFONT> FitTextsToControls(HWND dialog, const DLGTEMPLATE* dialogTemp
         if (!sized.font) break;
         made.push_back(sized.font);
         SelectObject(measuring.Get(), sized.font);
-        sized.facts = FactsOf(measuring.Get());
+        sized.facts = FactsOf(measuring.Get(), metricsDpi);
       }
       SelectObject(measuring.Get(), sized.font);
       // At the floor it is the best there is, fit or not.
       if (size == floor || Fits(item, client, measuring.Get(), sized.facts)) chosen = sized.font;
     }
-    SelectObject(measuring.Get(), dialogFont);
+    SelectObject(measuring.Get(), fullFont);
     const HWND control = chosen ? window(index) : nullptr;
-    if (control) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(chosen), FALSE);
+    if (!control) continue;
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(chosen), dpi ? TRUE : FALSE);
+    KeepFontOnDpiChange(control);
   }
   SelectObject(measuring.Get(), original);
   return made;

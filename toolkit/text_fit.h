@@ -13,4 +13,8 @@
 // The controls are read from `dialogTemplate`, the one the dialog was made
 // from, before anything has changed them. Returns the fonts it made, for the
 // caller to delete once the dialog is gone.
-std::vector<HFONT> FitTextsToControls(HWND dialog, const DLGTEMPLATE* dialogTemplate);
+// A control given a font of its own keeps it when the DPI changes (Windows 10
+// 1703 on would give it the dialog's): after a change, called again with the
+// new `dpi`, every such control gets the template's font at that DPI, fitted
+// to the control as the dialog manager has laid it out.
+std::vector<HFONT> FitTextsToControls(HWND dialog, const DLGTEMPLATE* dialogTemplate, UINT dpi = 0);

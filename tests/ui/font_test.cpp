@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstdint>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -105,6 +106,9 @@ std::string Shortfall(HWND control, const std::wstring& text) {
   return out.str();
 }
 
+// The least height a fitted control's font may have at 144 DPI.
+constexpr int kFloorAt144Dpi = 14;
+
 // The font profile the prefix was given (scripts/wine-fonts), as CTest says.
 std::string FontProfile() {
   const char* profile = std::getenv("V7ER_FONT_PROFILE");
@@ -186,6 +190,48 @@ TEST(FormFont, ProgramFitsTheSameControls) {
   }
   program.PostClickItem(calculator, IDCANCEL);
   ASSERT_TRUE(Eventually([&] { return std::to_wstring(IsWindow(calculator)); }, L"0"));
+
+  // Moved to a monitor of 144 DPI, to the rectangle Windows suggests: every
+  // control, fitted ones too, then gets a font for that DPI, never below the
+  // floor (9 points are 18 pixels there). Wine rescales no dialog itself.
+  RECT was = {};
+  GetWindowRect(program.Form(), &was);
+  const RECT suggested = {was.left, was.top, was.left + (was.right - was.left) * 3 / 2,
+                          was.top + (was.bottom - was.top) * 3 / 2};
+  // The rectangle in the program's memory: Wine passes the pointer as it is.
+  const HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, program.Pid());
+  void* there = process ? VirtualAllocEx(process, nullptr, sizeof suggested,
+                                         MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)
+                        : nullptr;
+  ASSERT_TRUE(there && WriteProcessMemory(process, there, &suggested, sizeof suggested, nullptr));
+  SendMessageW(program.Form(), WM_DPICHANGED, MAKEWPARAM(144, 144),
+               reinterpret_cast<LPARAM>(there));
+  const auto without_144_dpi_font = [&] {
+    std::map<std::uint64_t, int> heights;       // of the fonts made, by handle
+    std::map<std::uint64_t, int> font_heights;  // of the form's controls, after the move
+    bool moved = false;
+    for (const TracedCall& call : TracedCalls(sandbox.Dir() + L"relay.log")) {
+      if (call.function == "NtGdiHfontCreate")
+        heights[Number(call.retval)] = std::abs(std::atoi(call.args[0].c_str()));
+      moved = moved || call.function == "dialog proc WM_DPICHANGED";
+      if (moved && call.function == "user32.SendMessageW" && call.args.size() == 4 &&
+          Number(call.args[1]) == WM_SETFONT)
+        font_heights[Number(call.args[0])] = heights[Number(call.args[2])];
+    }
+    std::wstring missing;
+    for (HWND c = GetWindow(program.Form(), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+      const int height = font_heights[reinterpret_cast<std::uintptr_t>(c)];
+      if (height < kFloorAt144Dpi || height > 18)
+        missing += std::to_wstring(GetDlgCtrlID(c)) + L":" + std::to_wstring(height) + L" ";
+    }
+    return missing;
+  };
+  EXPECT_TRUE(Eventually(without_144_dpi_font, L""));
+  RECT now = {};
+  GetWindowRect(program.Form(), &now);
+  EXPECT_TRUE(EqualRect(&now, &suggested));
+  VirtualFreeEx(process, there, 0, MEM_RELEASE);
+  CloseHandle(process);
   program.PostClick(IDCANCEL);
   EXPECT_TRUE(program.WaitForExit());
 }
