@@ -1,5 +1,6 @@
 #include "text_fit.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -17,6 +18,7 @@ struct Item {
   DWORD style = 0;
   DWORD exStyle = 0;
   int id = 0;
+  POINT at = {};   // in dialog units
   SIZE size = {};  // in dialog units
   std::wstring text;
 };
@@ -28,18 +30,20 @@ class TemplateReader {
   explicit TemplateReader(const DLGTEMPLATE* dialogTemplate)
       : at_(reinterpret_cast<const WORD*>(dialogTemplate)) {}
 
-  // The controls; `points` gets the template's font size, 0 without one.
-  std::vector<Item> Items(int& points) {
+  // The controls; `points` gets the template's font size, 0 without one, and
+  // `size` the dialog's, in dialog units.
+  std::vector<Item> Items(int& points, SIZE& size) {
     const bool extended = at_[0] == 1 && at_[1] == 0xFFFF;
     if (extended) at_ += 4;  // version, signature, help id
     DWORD style = Dword();
     if (extended) style = Dword();  // the extended style came first
     if (!extended) Dword();
     const WORD count = *at_++;
-    at_ += 4;  // x, y, cx, cy
-    Name();    // menu
-    Name();    // class
-    Name();    // caption
+    size = {static_cast<short>(at_[2]), static_cast<short>(at_[3])};
+    at_ += 4;
+    Name();  // menu
+    Name();  // class
+    Name();  // caption
     points = 0;
     if (style & DS_SETFONT) {
       points = static_cast<short>(*at_);
@@ -57,7 +61,8 @@ class TemplateReader {
         item.style = Dword();
         item.exStyle = Dword();
       }
-      at_ += 2;  // x, y
+      item.at = {static_cast<short>(at_[0]), static_cast<short>(at_[1])};
+      at_ += 2;
       item.size = {static_cast<short>(at_[0]), static_cast<short>(at_[1])};
       at_ += 2;
       item.id = extended ? static_cast<int>(Dword()) : *at_++;  // as GetDlgCtrlID gives it
@@ -132,6 +137,23 @@ int LineWidth(HDC dc, const std::wstring& text) {
   return size.cx;
 }
 
+bool HasBox(const Item& item) {
+  const DWORD type = item.style & BS_TYPEMASK;
+  return item.kind == Kind::Button &&
+         (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON ||
+          type == BS_AUTORADIOBUTTON || type == BS_3STATE || type == BS_AUTO3STATE);
+}
+
+// The width a button needs for its text on one line, every character as it
+// stands, in the font selected into `dc`.
+int ButtonWidth(const Item& item, HDC dc, const FontFacts& font) {
+  const int width = LineWidth(dc, item.text);
+  // The box, then half a digit's width of gap; a group title or a push button
+  // keeps an edge and a space free each side.
+  return HasBox(item) ? width + font.boxWidth + font.digitWidth / 2
+                      : width + 2 * (font.edgeWidth + font.averageWidth);
+}
+
 // Whether `item`'s text fits `client` drawn in the font selected into `dc`,
 // laid out as the control lays it out.
 bool Fits(const Item& item, const RECT& client, HDC dc, const FontFacts& font) {
@@ -150,18 +172,9 @@ bool Fits(const Item& item, const RECT& client, HDC dc, const FontFacts& font) {
     DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &need, format);
     return need.right - need.left <= client.right && need.bottom <= client.bottom;
   }
-  // One line, every character as it stands.
-  int width = LineWidth(dc, text);
   const DWORD type = item.style & BS_TYPEMASK;
-  if (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON ||
-      type == BS_AUTORADIOBUTTON || type == BS_3STATE || type == BS_AUTO3STATE) {
-    // The box, then half a digit's width of gap.
-    width += font.boxWidth + font.digitWidth / 2;
-  } else {
-    // A group title or a push button keeps an edge and a space free each side.
-    width += 2 * (font.edgeWidth + font.averageWidth);
-  }
-  return width <= client.right && (type == BS_GROUPBOX || font.height <= client.bottom);
+  return ButtonWidth(item, dc, font) <= client.right &&
+         (type == BS_GROUPBOX || font.height <= client.bottom);
 }
 
 // Without a border the client area is the whole control, as large as the
@@ -171,6 +184,49 @@ bool Borderless(const Item& item) {
          !(item.exStyle &
            (WS_EX_CLIENTEDGE | WS_EX_STATICEDGE | WS_EX_WINDOWEDGE | WS_EX_DLGMODALFRAME)) &&
          !(item.kind == Kind::Static && (item.style & SS_SUNKEN));
+}
+
+bool IsGroupBox(const Item& item) {
+  return item.kind == Kind::Button && (item.style & BS_TYPEMASK) == BS_GROUPBOX;
+}
+
+// Widening keeps this much from every other control and edge (dialog units),
+// the least the template itself leaves between a label and its field.
+constexpr LONG kGap = 2;
+
+// The rectangle, in dialog units, into which `items[index]` may grow: inside
+// the dialog and the group box around it, never over another control nor
+// closer to one than kGap. Sideways beside the controls of its rows; down to
+// the first control below it.
+RECT Room(const std::vector<Item>& items, std::size_t index, SIZE dialog) {
+  const Item& self = items[index];
+  const RECT own = {self.at.x, self.at.y, self.at.x + self.size.cx, self.at.y + self.size.cy};
+  RECT room = {kGap, kGap, dialog.cx - kGap, dialog.cy - kGap};
+  for (std::size_t other = 0; other < items.size(); ++other) {
+    const Item& item = items[other];
+    const RECT box = {item.at.x, item.at.y, item.at.x + item.size.cx, item.at.y + item.size.cy};
+    if (other == index || box.right <= box.left || box.bottom <= box.top) continue;
+    if (IsGroupBox(item) && box.left <= own.left && box.top <= own.top && box.right >= own.right &&
+        box.bottom >= own.bottom) {
+      room.left = std::max(room.left, box.left + kGap);
+      room.right = std::min(room.right, box.right - kGap);
+      room.bottom = std::min(room.bottom, box.bottom - kGap);
+    } else if (box.top < own.bottom && box.bottom > own.top) {  // in its rows
+      if (box.left + box.right > own.left + own.right) {
+        room.right = std::min(room.right, std::max(own.right, box.left - kGap));
+      } else {
+        room.left = std::max(room.left, std::min(own.left, box.right + kGap));
+      }
+    } else if (box.left < own.right && box.right > own.left && box.top >= own.bottom) {
+      room.bottom = std::min(room.bottom, box.top - kGap);
+    }
+  }
+  // Never smaller than the control is.
+  room.left = std::min(room.left, own.left);
+  room.right = std::max(room.right, own.right);
+  room.bottom = std::max(room.bottom, own.bottom);
+  room.top = own.top;
+  return room;
 }
 
 // The controls in creation order, which is the template's.
@@ -207,7 +263,8 @@ std::vector<HFONT> FitTextsToControls(HWND dialog, const DLGTEMPLATE* dialogTemp
     return made;
   }
   int points = 0;
-  const std::vector<Item> items = TemplateReader(dialogTemplate).Items(points);
+  SIZE dialogSize = {};
+  const std::vector<Item> items = TemplateReader(dialogTemplate).Items(points, dialogSize);
   // After a move to another DPI: the template's font for that DPI, made here,
   // since a control that kept its font gets none from the dialog manager.
   HFONT fullFont = dialogFont;
@@ -220,8 +277,12 @@ std::vector<HFONT> FitTextsToControls(HWND dialog, const DLGTEMPLATE* dialogTemp
   }
   const UINT metricsDpi = dpi ? dpi : WindowDpi(dialog);
   const int height = face.lfHeight < 0 ? -face.lfHeight : face.lfHeight;
-  const int floor = (height * 3 + 3) / 4;
   const MeasuringDc measuring;
+  // Never smaller than is legible: 11 pixels at 96 DPI, one step below the
+  // 12 of 9 points, scaled with the DPI.
+  const int floorDpi =
+      metricsDpi ? static_cast<int>(metricsDpi) : GetDeviceCaps(measuring.Get(), LOGPIXELSY);
+  const int floor = std::min(height, MulDiv(11, floorDpi, 96));
   const HGDIOBJ original = SelectObject(measuring.Get(), fullFont);
   const FontFacts fullFacts = FactsOf(measuring.Get(), metricsDpi);
   struct Sized {
@@ -252,8 +313,41 @@ std::vector<HFONT> FitTextsToControls(HWND dialog, const DLGTEMPLATE* dialogTemp
     } else {
       continue;
     }
+    bool fits = Fits(item, client, measuring.Get(), fullFacts);
+    const HWND grown = !fits && !dpi && Borderless(item) ? window(index) : nullptr;
+    if (grown && !IsGroupBox(item) && (item.kind == Kind::Static || HasBox(item))) {
+      // Before a smaller size, the free room: a note below it, a label beside
+      // it (to the left only where its text starts at the left and no box
+      // stands there). The template stays as it is.
+      RECT room = Room(items, index, dialogSize);
+      // Position and size each converted, as the dialog manager converts them.
+      RECT own = {item.at.x, item.at.y, item.size.cx, item.size.cy};
+      MapDialogRect(dialog, &room);
+      MapDialogRect(dialog, &own);
+      own.right += own.left;
+      own.bottom += own.top;
+      if (item.kind == Kind::Static && fullFacts.height * 2 <= client.bottom) {
+        own.bottom = room.bottom;
+      } else {
+        // Pixels more than it has, taken on the right first.
+        const LONG need =
+            (item.kind == Kind::Static ? LineWidth(measuring.Get(), item.text)
+                                       : ButtonWidth(item, measuring.Get(), fullFacts)) -
+            client.right;
+        const LONG right = std::min(room.right, own.right + std::max(need, 0L));
+        const LONG still = need - (right - own.right);
+        own.right = right;
+        if (item.kind == Kind::Static && (item.style & SS_TYPEMASK) == SS_LEFT) {
+          own.left = std::max(room.left, own.left - std::max(still, 0L));
+        }
+      }
+      SetWindowPos(grown, nullptr, own.left, own.top, own.right - own.left, own.bottom - own.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      client = {0, 0, own.right - own.left, own.bottom - own.top};
+      fits = Fits(item, client, measuring.Get(), fullFacts);
+    }
     HFONT chosen = nullptr;
-    if (Fits(item, client, measuring.Get(), fullFacts)) {
+    if (fits) {
       if (!dpi) continue;  // the dialog's own font, as it has
       chosen = fullFont;
     }

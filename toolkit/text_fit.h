@@ -4,10 +4,12 @@
 
 #include <vector>
 
-// Labels, option and check boxes, group titles and buttons whose text does not
-// fit the control's rectangle in the dialog's font get the same face at the
-// largest smaller size at which it fits, never smaller than three quarters of
-// the dialog's size; the others keep the dialog's font. A template's
+// Labels, option and check boxes whose text does not fit the control's
+// rectangle in the dialog's font first take free room beside them (a note,
+// below it), inside their group box and clear of every other control; then
+// they, group titles and buttons get the same face at the largest smaller size
+// at which they fit, never below a legible 11 pixels at 96 DPI, scaled; the
+// others keep the dialog's font. A template's
 // rectangles are measured for one face; a Windows that draws "MS Shell Dlg"
 // with another (SimSun on a Chinese one) would otherwise cut texts off.
 // The controls are read from `dialogTemplate`, the one the dialog was made

@@ -4,6 +4,7 @@
 // Measured in a hidden dialog of this process made from the same template, with
 // the font the dialog gives its controls.
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstdint>
 #include <map>
@@ -107,7 +108,7 @@ std::string Shortfall(HWND control, const std::wstring& text) {
 }
 
 // The least height a fitted control's font may have at 144 DPI.
-constexpr int kFloorAt144Dpi = 14;
+constexpr int kFloorAt144Dpi = 17;
 
 // The font profile the prefix was given (scripts/wine-fonts), as CTest says.
 std::string FontProfile() {
@@ -115,11 +116,28 @@ std::string FontProfile() {
   return profile && *profile ? profile : "readable";
 }
 
-// Both templates, with their texts fitted as the program fits them.
+int HeightOf(HFONT font) {
+  LOGFONTW face = {};
+  GetObjectW(font, sizeof face, &face);
+  return std::abs(face.lfHeight);
+}
+
+// A control's rectangle in its dialog.
+RECT RectIn(HWND dialog, HWND control) {
+  RECT rect = {};
+  GetWindowRect(control, &rect);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+// Both templates, with their texts fitted as the program fits them: a control
+// widened into free room lies over no other (but the group box around it), and
+// none is given a font below the legible floor, 11 pixels at 96 DPI. In
+// SimSun's proportions a text that does not fit even at the floor is listed.
 TEST(FormFont, EveryTextFitsItsControl) {
   for (const auto& [template_id, texts] :
        {std::pair{IDD_HARDWARE_SETUP, 35}, {IDD_CALCULATOR, 33}}) {
-    TemplateForm form(template_id, true);
+    TemplateForm form(template_id, true), unfitted(template_id, false);
     ASSERT_TRUE(form.Dialog()) << "cannot make a dialog from template " << template_id << ": error "
                                << GetLastError();
     RECT units = {4, 8, 0, 0};
@@ -128,13 +146,36 @@ TEST(FormFont, EveryTextFitsItsControl) {
                  ", dialog font \"" + FaceOf(form.Font()) + "\", base units " +
                  std::to_string(units.left) + "x" + std::to_string(units.top));
 
+    const HDC screen = GetDC(nullptr);
+    const int floor =
+        std::min(HeightOf(form.Font()), MulDiv(11, GetDeviceCaps(screen, LOGPIXELSY), 96));
+    ReleaseDC(nullptr, screen);
+    const std::vector<HWND> controls = form.Children(), before = unfitted.Children();
+    ASSERT_EQ(controls.size(), before.size());
     int measured = 0;
-    for (HWND control : form.Children()) {
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+      const HWND control = controls[i];
+      const RECT at = RectIn(form.Dialog(), control), was = RectIn(unfitted.Dialog(), before[i]);
+      for (std::size_t j = 0; j < controls.size() && !EqualRect(&at, &was); ++j) {
+        RECT other = RectIn(form.Dialog(), controls[j]), both = {};
+        const RECT other_was = RectIn(unfitted.Dialog(), before[j]);
+        const bool around = UnionRect(&both, &other, &at) && EqualRect(&both, &other);
+        const bool already = IntersectRect(&both, &was, &other_was);  // as the template has it
+        EXPECT_TRUE(j == i || around || already || !IntersectRect(&both, &at, &other))
+            << "id " << GetDlgCtrlID(control) << " widened over id " << GetDlgCtrlID(controls[j]);
+      }
       const std::wstring text = OwnText(control);
       if (text.empty()) continue;  // the edit boxes and the etched line
       ++measured;
-      EXPECT_EQ(Shortfall(control, text), "")
-          << "id " << GetDlgCtrlID(control) << " \"" << Narrow(text) << "\"";
+      const int height = HeightOf(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+      EXPECT_GE(height, floor) << "id " << GetDlgCtrlID(control);
+      const std::string shortfall = Shortfall(control, text);
+      if (!shortfall.empty() && height == floor && FontProfile() != "readable") {
+        std::printf("template %d at the floor (%d px), id %d \"%s\" %s\n", template_id, floor,
+                    GetDlgCtrlID(control), Narrow(text.substr(0, 12)).c_str(), shortfall.c_str());
+        continue;
+      }
+      EXPECT_EQ(shortfall, "") << "id " << GetDlgCtrlID(control) << " \"" << Narrow(text) << "\"";
     }
     EXPECT_EQ(measured, texts) << "labels, titles and buttons with a text";
     if (template_id != IDD_HARDWARE_SETUP) continue;
