@@ -7,12 +7,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstdint>
-#include <map>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "dpi.h"
 #include "form_facts.h"
 
 namespace v7er_ui {
@@ -107,9 +107,6 @@ std::string Shortfall(HWND control, const std::wstring& text) {
   return out.str();
 }
 
-// The least height a fitted control's font may have at 144 DPI.
-constexpr int kFloorAt144Dpi = 17;
-
 // The font profile the prefix was given (scripts/wine-fonts), as CTest says.
 std::string FontProfile() {
   const char* profile = std::getenv("V7ER_FONT_PROFILE");
@@ -122,7 +119,6 @@ int HeightOf(HFONT font) {
   return std::abs(face.lfHeight);
 }
 
-// A control's rectangle in its dialog.
 RECT RectIn(HWND dialog, HWND control) {
   RECT rect = {};
   GetWindowRect(control, &rect);
@@ -146,10 +142,8 @@ TEST(FormFont, EveryTextFitsItsControl) {
                  ", dialog font \"" + FaceOf(form.Font()) + "\", base units " +
                  std::to_string(units.left) + "x" + std::to_string(units.top));
 
-    const HDC screen = GetDC(nullptr);
     const int floor =
-        std::min(HeightOf(form.Font()), MulDiv(11, GetDeviceCaps(screen, LOGPIXELSY), 96));
-    ReleaseDC(nullptr, screen);
+        std::min(HeightOf(form.Font()), MulDiv(11, static_cast<int>(WindowDpi(form.Dialog())), 96));
     const std::vector<HWND> controls = form.Children(), before = unfitted.Children();
     ASSERT_EQ(controls.size(), before.size());
     int measured = 0;
@@ -157,11 +151,11 @@ TEST(FormFont, EveryTextFitsItsControl) {
       const HWND control = controls[i];
       const RECT at = RectIn(form.Dialog(), control), was = RectIn(unfitted.Dialog(), before[i]);
       for (std::size_t j = 0; j < controls.size() && !EqualRect(&at, &was); ++j) {
-        RECT other = RectIn(form.Dialog(), controls[j]), both = {};
-        const RECT other_was = RectIn(unfitted.Dialog(), before[j]);
-        const bool around = UnionRect(&both, &other, &at) && EqualRect(&both, &other);
-        const bool already = IntersectRect(&both, &was, &other_was);  // as the template has it
-        EXPECT_TRUE(j == i || around || already || !IntersectRect(&both, &at, &other))
+        RECT other = RectIn(form.Dialog(), controls[j]), both = {},
+             other_was = RectIn(unfitted.Dialog(), before[j]);
+        // Over none but the group box around it, where the template had none.
+        EXPECT_TRUE(j == i || (UnionRect(&both, &other, &at) && EqualRect(&both, &other)) ||
+                    IntersectRect(&both, &was, &other_was) || !IntersectRect(&both, &at, &other))
             << "id " << GetDlgCtrlID(control) << " widened over id " << GetDlgCtrlID(controls[j]);
       }
       const std::wstring text = OwnText(control);
@@ -232,47 +226,40 @@ TEST(FormFont, ProgramFitsTheSameControls) {
   program.PostClickItem(calculator, IDCANCEL);
   ASSERT_TRUE(Eventually([&] { return std::to_wstring(IsWindow(calculator)); }, L"0"));
 
-  // Moved to a monitor of 144 DPI, to the rectangle Windows suggests: every
-  // control, fitted ones too, then gets a font for that DPI, never below the
-  // floor (9 points are 18 pixels there). Wine rescales no dialog itself.
-  RECT was = {};
+  // Moved to a monitor of 144 DPI, to the rectangle Windows suggests (in the
+  // program's memory: Wine passes the pointer as it is): every control, fitted
+  // ones too, gets a font for that DPI, 17 (the floor) or 18 pixels.
+  RECT was = {}, now = {};
   GetWindowRect(program.Form(), &was);
   const RECT suggested = {was.left, was.top, was.left + (was.right - was.left) * 3 / 2,
                           was.top + (was.bottom - was.top) * 3 / 2};
-  // The rectangle in the program's memory: Wine passes the pointer as it is.
   const HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, program.Pid());
-  void* there = process ? VirtualAllocEx(process, nullptr, sizeof suggested,
-                                         MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)
-                        : nullptr;
+  void* there = VirtualAllocEx(process, nullptr, sizeof suggested, MEM_COMMIT, PAGE_READWRITE);
   ASSERT_TRUE(there && WriteProcessMemory(process, there, &suggested, sizeof suggested, nullptr));
+  CloseHandle(process);
   SendMessageW(program.Form(), WM_DPICHANGED, MAKEWPARAM(144, 144),
                reinterpret_cast<LPARAM>(there));
-  const auto without_144_dpi_font = [&] {
-    std::map<std::uint64_t, int> heights;       // of the fonts made, by handle
-    std::map<std::uint64_t, int> font_heights;  // of the form's controls, after the move
-    bool moved = false;
-    for (const TracedCall& call : TracedCalls(sandbox.Dir() + L"relay.log")) {
-      if (call.function == "NtGdiHfontCreate")
-        heights[Number(call.retval)] = std::abs(std::atoi(call.args[0].c_str()));
-      moved = moved || call.function == "dialog proc WM_DPICHANGED";
-      if (moved && call.function == "user32.SendMessageW" && call.args.size() == 4 &&
-          Number(call.args[1]) == WM_SETFONT)
-        font_heights[Number(call.args[0])] = heights[Number(call.args[2])];
-    }
-    std::wstring missing;
-    for (HWND c = GetWindow(program.Form(), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-      const int height = font_heights[reinterpret_cast<std::uintptr_t>(c)];
-      if (height < kFloorAt144Dpi || height > 18)
-        missing += std::to_wstring(GetDlgCtrlID(c)) + L":" + std::to_wstring(height) + L" ";
-    }
-    return missing;
-  };
-  EXPECT_TRUE(Eventually(without_144_dpi_font, L""));
-  RECT now = {};
+  EXPECT_TRUE(Eventually(
+      [&] {
+        std::map<std::uint64_t, int> heights;  // of the fonts made, then of the controls' fonts
+        bool moved = false;
+        for (const TracedCall& call : TracedCalls(sandbox.Dir() + L"relay.log")) {
+          if (call.function == "NtGdiHfontCreate")
+            heights[Number(call.retval)] = std::abs(std::atoi(call.args[0].c_str()));
+          moved = moved || call.function == "dialog proc WM_DPICHANGED";
+          if (moved && call.function == "user32.SendMessageW" && Number(call.args[1]) == WM_SETFONT)
+            heights[Number(call.args[0])] = heights[Number(call.args[2])];
+        }
+        std::wstring missing;
+        for (HWND c = GetWindow(program.Form(), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+          const int height = heights[reinterpret_cast<std::uintptr_t>(c)];
+          if (height < 17 || height > 18) missing += std::to_wstring(height) + L" ";
+        }
+        return missing;
+      },
+      L""));
   GetWindowRect(program.Form(), &now);
   EXPECT_TRUE(EqualRect(&now, &suggested));
-  VirtualFreeEx(process, there, 0, MEM_RELEASE);
-  CloseHandle(process);
   program.PostClick(IDCANCEL);
   EXPECT_TRUE(program.WaitForExit());
 }

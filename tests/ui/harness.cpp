@@ -245,35 +245,27 @@ std::vector<TracedCall> TracedCalls(const std::wstring& log) {
     const std::string line = text.substr(at, end - at);
     if (const auto proc = line.find("dialog proc "); proc != std::string::npos) {
       // "Call|Ret  dialog proc P (hwnd=H,msg=M,wp=W,lp=L)[ retval=R result=X]": a
-      // message to a dialog, as "dialog proc M" (H, W, L) returning X, and its
-      // return where it comes, as "return from dialog proc M" (H).
+      // message to a dialog, "dialog proc M" (H, W, L), and "return from" it with X.
       const auto open = line.find('(', proc), close = line.find(')', proc);
+      const auto result = line.find("result=");
       if (open == std::string::npos || close == std::string::npos) continue;
       std::vector<std::string> fields;
       std::istringstream args(line.substr(open + 1, close - open - 1));
       for (std::string arg; std::getline(args, arg, ',');)
         fields.push_back(arg.substr(arg.find('=') + 1));
-      if (fields.size() != 4) continue;
-      const std::string function = "dialog proc " + fields[1];
-      if (line.find(":Call ") != std::string::npos) {
-        calls.push_back({function, {fields[0], fields[2], fields[3]}, {}});
-      } else if (const auto result = line.find("result="); result != std::string::npos) {
-        for (auto it = calls.rbegin(); it != calls.rend(); ++it) {
-          if (it->function != function || it->args[0] != fields[0] || !it->retval.empty()) continue;
-          it->retval = line.substr(result + 7);
-          break;
-        }
-        calls.push_back({"return from " + function, {fields[0]}, line.substr(result + 7)});
-      }
+      const bool ret = line.find(":Ret ") != std::string::npos;
+      if (fields.size() == 4)
+        calls.push_back({(ret ? "return from dialog proc " : "dialog proc ") + fields[1],
+                         {fields[0], fields[2], fields[3]},
+                         result == std::string::npos ? "" : line.substr(result + 7)});
     } else if (const auto font = line.find(":trace:font:NtGdiHfontCreate (");
                font != std::string::npos) {
-      // "(height width ...) face ... => handle": a font made, as
-      // NtGdiHfontCreate(height) returning its handle.
-      const auto made = line.rfind("=> ");
-      if (made == std::string::npos) continue;
-      calls.push_back({"NtGdiHfontCreate",
-                       {line.substr(font + 30, line.find(' ', font + 30) - font - 30)},
-                       line.substr(made + 3)});
+      // "(height width ...) face ... => handle": NtGdiHfontCreate(height) giving it.
+      const auto from = font + 30, made = line.rfind("=> ");
+      if (made != std::string::npos)
+        calls.push_back({"NtGdiHfontCreate",
+                         {line.substr(from, line.find(' ', from) - from)},
+                         line.substr(made + 3)});
     } else if (const auto call = line.find(":Call "); call != std::string::npos) {
       // Only numbers are read from the arguments: a comma always separates two.
       const auto open = line.find('(', call), close = line.rfind(") ret=");
