@@ -295,11 +295,11 @@ UINT PutOnClipboard(HWND owner, const std::wstring& text) {
   return put ? 0 : IDS_COPY_FAILED;
 }
 
-// The clipboard's Unicode text, empty if it holds none; false, with the last
-// error set, if it cannot be opened.
+// The clipboard's Unicode text, empty if it holds none; false if another
+// program kept it.
 bool TextOnClipboard(HWND owner, std::wstring& text) {
   text.clear();
-  if (!OpenClipboard(owner)) return false;
+  if (!OpenClipboardWaiting(owner)) return false;
   if (const HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
     if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
       // Up to the terminator, which a careless program may have left out.
@@ -740,9 +740,7 @@ void CK7HWDlg::Tell(UINT caption, const std::wstring& text, UINT icon) {
 void CK7HWDlg::OnPasteSettings(UINT, int, HWND) {
   std::wstring text;
   if (!TextOnClipboard(GetSafeHwnd(), text)) {
-    Tell(IDS_MENU_PASTE_SETTINGS,
-         FormatResourceString(IDS_CLIPBOARD_UNREADABLE, {SystemErrorText(GetLastError())}),
-         MB_ICONERROR);
+    Tell(IDS_MENU_PASTE_SETTINGS, LoadResourceString(IDS_CLIPBOARD_BUSY), MB_ICONERROR);
   } else if (text.empty()) {
     Tell(IDS_MENU_PASTE_SETTINGS, LoadResourceString(IDS_CLIPBOARD_NO_TEXT), MB_ICONEXCLAMATION);
   } else {

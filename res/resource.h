@@ -94,12 +94,11 @@
 #define IDS_FROM_CLIPBOARD 385
 #define IDS_FROM_FILE 386  // %1 the file
 #define IDS_CLIPBOARD_NO_TEXT 387
-#define IDS_CLIPBOARD_UNREADABLE 388  // %1 why
-#define IDS_OPEN_FILTER 389           // name|pattern|..., "|" for each NUL
-#define IDS_OPEN_FAILED 390           // %1 why
-#define IDS_VALUE_REFUSED 391         // %1 the field's text
-#define IDS_MODE_NONE 392             // %1 the value of a mode no option shows
-#define IDS_CHANGES_FILE_NEW 393      // %1 the file
+#define IDS_OPEN_FILTER 389       // name|pattern|..., "|" for each NUL
+#define IDS_OPEN_FAILED 390       // %1 why
+#define IDS_VALUE_REFUSED 391     // %1 the field's text
+#define IDS_MODE_NONE 392         // %1 the value of a mode no option shows
+#define IDS_CHANGES_FILE_NEW 393  // %1 the file
 // Where the main application reads another copy.
 #define IDS_USER_COPY_CAPTION 400
 #define IDS_USER_COPY_QUESTION 401  // %1 the user's copy, %2 the file beside the program
