@@ -77,10 +77,10 @@
 #define IDS_CHANGES 345      // %1 the form against the file, %2 the last save
 #define IDS_CHANGE_LINE 346  // %1 the setting's name, %2 before, %3 after
 #define IDS_NO_CHANGES 347
-#define IDS_CHANGES_FILE_MISSING 348     // %1 the file
-#define IDS_CHANGES_FILE_UNREADABLE 349  // %1 the file, %2 why
-#define IDS_COPY_FAILED 350              // %1 why
-#define IDS_CLIPBOARD_BUSY 375
+#define IDS_CHANGES_FILE_MISSING 348            // %1 the file
+#define IDS_CHANGES_FILE_UNREADABLE 349         // %1 the file, %2 why
+#define IDS_COPY_FAILED 350                     // %1 why
+#define IDS_CLIPBOARD_BUSY 375                  // another program keeps the clipboard
 #define IDS_PUT_REPORT 351                      // %1 the value, %2 the field's name
 #define IDS_REASON_ACCESS_DENIED_PROTECTED 352  // %1 the system's reason
 #define IDS_ABOUT_USER_COPY 353
