@@ -58,6 +58,16 @@ class SaveSteps {
   SystemError ReadHeld(FileContents& contents) {
     return Retried(true, [&] { return ReadWhole(path_, contents); });
   }
+  // A folder in the file's place refuses for good: not waited for.
+  SystemError OpenHeld(FileSystem::Handle& file) {
+    const SystemError error = files_.OpenRead(path_, file);
+    PathFacts facts;
+    if (!error || (files_.KindOf(error) == ErrorKind::AccessDenied && !files_.Look(path_, facts) &&
+                   facts.folder)) {
+      return error;
+    }
+    return Retried(true, [&] { return files_.OpenRead(path_, file); });
+  }
   void FinishCutOff(const std::wstring& backup);
 
  private:
@@ -312,6 +322,10 @@ Fault SaveSteps::Probe(const std::wstring& backup, bool& exists) {
 
 SystemError ReadFileContents(FileSystem& files, const std::wstring& path, FileContents& contents) {
   return SaveSteps(files, path).ReadHeld(contents);
+}
+
+SystemError OpenToRead(FileSystem& files, const std::wstring& path, FileSystem::Handle& file) {
+  return SaveSteps(files, path).OpenHeld(file);
 }
 
 SaveProblem ReplaceFileContents(FileSystem& files, const std::wstring& path,

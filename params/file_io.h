@@ -47,6 +47,9 @@ struct FileContents {
 // Reads all of `path`, trying again for about a second while another program
 // holds it, as a save does. A missing file is no error.
 SystemError ReadFileContents(FileSystem& files, const std::wstring& path, FileContents& contents);
+// Opens `path` for reading (FileSystem::OpenRead), waiting for a holder as
+// ReadFileContents does: for a reader that takes the file a piece at a time.
+SystemError OpenToRead(FileSystem& files, const std::wstring& path, FileSystem::Handle& file);
 
 // Writes `bytes` to a new file in the directory of `path`, forces it to disk and
 // then puts it in place of `path` in one step. When `path` exists and `backup`

@@ -31,13 +31,35 @@ void SplitLines(std::string_view bytes, Take take) {
   if (!bytes.empty()) take(DecodeLine(bytes));
 }
 
-// Hands each line of the file, decoded, to `take`; false if it is not there or
-// cannot be read whole. A holder is waited for, as a save waits.
+// Hands each line of the file, decoded, to `take`, a piece of the file at a
+// time; false if it is not there or cannot be read whole. A holder is waited
+// for, as a save waits.
 template <class Take>
 bool ReadLines(const std::wstring& path, Take take) {
-  FileContents contents;
-  if (ReadFileContents(SystemFiles(), path, contents) || !contents.exists) return false;
-  SplitLines(contents.bytes, take);
+  FileSystem& files = SystemFiles();
+  FileSystem::Handle file = -1;
+  if (OpenToRead(files, path, file)) return false;
+  std::string chunk(64 * 1024, '\0'), unfinished;
+  std::size_t count = 0;
+  SystemError error = 0;
+  while (!(error = files.Read(file, chunk.data(), chunk.size(), count)) && count > 0) {
+    const std::string_view data(chunk.data(), count);
+    const std::size_t last = data.rfind('\n');
+    if (last == std::string_view::npos) {
+      unfinished.append(data);
+      continue;
+    }
+    if (unfinished.empty()) {
+      SplitLines(data.substr(0, last), take);
+    } else {
+      unfinished.append(data.substr(0, last));
+      SplitLines(unfinished, take);
+    }
+    unfinished.assign(data.substr(last + 1));
+  }
+  files.Close(file);
+  if (error) return false;
+  SplitLines(unfinished, take);
   return true;
 }
 
