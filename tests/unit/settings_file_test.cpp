@@ -199,12 +199,10 @@ TEST(SettingsFile, SaveKeepsTheReplacedFileAsBackup) {
   constexpr char kHandWritten[] = "// comment\r\nunknown = 1\r\nfAreaX = 5\xff\r\n\0tail";
   const std::string handWritten(kHandWritten, sizeof kHandWritten - 1);
   WriteBytes(ini, handWritten);
-  // Of processes that are gone: no process number reaches 2^32 - 1 on either system.
-  std::vector<std::string> cutOff;
-  for (const int attempt : {0, 99}) {
-    const TemporaryFile gone{SystemFiles().MachineNumber(), 0xFFFFFFFFu - attempt};
-    cutOff.push_back(std::filesystem::path(TemporaryName(L"printer.ini", gone, attempt)).string());
-  }
+  // Of a process that is gone: no process number reaches 2^32 - 1 on either system.
+  const std::vector<std::string> cutOff = {
+      std::filesystem::path(TemporaryName(L"printer.ini", {SystemFiles().MachineNumber(), ~0u}, 99))
+          .string()};
   const std::vector<std::string> others = {"other.ini.1.0.tmp",        "printer.ini.77.0.tmp",
                                            "printer.ini.1.0.tmp.keep", "printer.ini.tmp",
                                            "printer.ini.x.0.tmp",      "xprinter.ini.1.0.tmp"};

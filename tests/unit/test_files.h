@@ -30,7 +30,6 @@ class TestFiles final : public FileSystem {
   std::optional<std::set<std::wstring>> existing;  // all that Look finds, when set
   int waited = 0;                                  // waits are counted, not waited
   std::uint64_t process = real_.ProcessNumber();
-  std::uint32_t machine = real_.MachineNumber();
   std::set<std::uint64_t> running;  // processes taken as running, besides the real ones
 
   SystemError Look(const std::wstring& path, PathFacts& facts) override {
@@ -97,7 +96,7 @@ class TestFiles final : public FileSystem {
     return found == environment.end() ? real_.Environment(name) : found->second;
   }
   std::uint64_t ProcessNumber() const override { return process; }
-  std::uint32_t MachineNumber() const override { return machine; }
+  std::uint32_t MachineNumber() const override { return real_.MachineNumber(); }
   bool ProcessGone(std::uint64_t number) override {
     return !running.count(number) && real_.ProcessGone(number);
   }
