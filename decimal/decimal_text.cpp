@@ -1,6 +1,7 @@
 #include "decimal_text.h"
 
 #include <cmath>
+#include <iterator>
 
 // The nearest double to a decimal text, exactly and whatever the C runtime's
 // locale: the algorithm behind libstdc++'s from_chars, without its tables.
@@ -139,6 +140,20 @@ std::string GeneralText(double value, int digits) {
 }
 
 #endif
+
+std::wstring IntegerText(long long value) {
+  // Digits of the magnitude from the right, in unsigned arithmetic so that
+  // the most negative value has one too.
+  unsigned long long magnitude = value < 0 ? 0 - static_cast<unsigned long long>(value) : value;
+  wchar_t digits[21];
+  wchar_t* first = std::end(digits);
+  do {
+    *--first = static_cast<wchar_t>(L'0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (value < 0) *--first = L'-';
+  return std::wstring(first, std::end(digits));
+}
 
 DecimalRead ReadDecimal(std::string_view text, double& value) {
   if (text.empty()) return DecimalRead::Invalid;

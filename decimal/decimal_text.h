@@ -20,6 +20,10 @@ std::string FixedText(double value, int decimals);
 // notation as printf's "%.*g" chooses.
 std::string GeneralText(double value, int digits);
 
+// An integer in decimal digits, as std::to_wstring writes it; that one goes
+// through the C runtime's wide printf, 10 KiB of the image for digits alone.
+std::wstring IntegerText(long long value);
+
 enum class DecimalRead {
   Ok,
   OutOfRange,  // too large for a double, or so small that it reads as 0

@@ -12,6 +12,7 @@
 #include "calculator_dlg.h"
 #include "clipboard.h"
 #include "data_exchange.h"
+#include "decimal_text.h"
 #include "dpi.h"
 #include "field_message.h"
 #include "resource.h"
@@ -78,7 +79,7 @@ std::wstring SettingsFileOf(const SaveResult& result) {
 std::wstring SaveFailureReason(const SaveResult& result, const SettingsPlace& place) {
   std::wstring systemReason = result.reason;
   if (systemReason.empty()) {
-    systemReason = FormatResourceString(IDS_SYSTEM_ERROR, {std::to_wstring(result.systemError)});
+    systemReason = FormatResourceString(IDS_SYSTEM_ERROR, {IntegerText(result.systemError)});
   }
   std::wstring reason;
   switch (result.problem) {
@@ -196,7 +197,8 @@ std::wstring MenuText(UINT id) {
 std::wstring ValueRead(HWND form, std::size_t setting, const std::wstring& value) {
   if (kSettingFields[setting] != IDC_MODE_FLAT) return value;
   for (std::size_t mode = 0; mode < std::size(kModeOptions); ++mode) {
-    if (value == std::to_wstring(mode)) return OptionName(GetDlgItem(form, kModeOptions[mode]));
+    if (value == IntegerText(static_cast<long long>(mode)))
+      return OptionName(GetDlgItem(form, kModeOptions[mode]));
   }
   return FormatResourceString(IDS_MODE_NONE, {value});
 }
@@ -844,7 +846,7 @@ void CK7HWDlg::TakeSettings(const GivenValues& given, const std::wstring& source
       taken[i].reset();
     } else {
       // As the field reads it (full-width digits too), in the file's notation.
-      taken[i] = TakesInteger(i) ? std::to_wstring(*ParseFieldInt32(text))
+      taken[i] = TakesInteger(i) ? IntegerText(*ParseFieldInt32(text))
                                  : FormatFieldDouble(*ParseFieldDouble(text));
     }
   }

@@ -168,7 +168,7 @@ std::wstring WriteGeneral(const HardwareParams& p) {
 }
 template <IntField F>
 std::wstring WriteLong(const HardwareParams& p) {
-  return std::to_wstring(p.*F);
+  return IntegerText(p.*F);
 }
 template <IntField F>
 std::wstring WriteFlag(const HardwareParams& p) {

@@ -1,6 +1,7 @@
 #include <cstdint>
 #include <string>
 
+#include "decimal_text.h"
 #include "file_io.h"
 
 namespace {
@@ -42,8 +43,8 @@ std::wstring TemporaryName(const std::wstring& fileName, const TemporaryFile& fi
   wchar_t machine[9];
   for (int i = 0; i < 8; ++i) machine[i] = L"0123456789abcdef"[(file.machine >> (28 - 4 * i)) & 15];
   machine[8] = L'\0';
-  return fileName + L"." + machine + L"." + std::to_wstring(file.process) + L"." +
-         std::to_wstring(attempt) + (file.previous ? kPreviousSuffix : kNewSuffix);
+  return fileName + L"." + machine + L"." + IntegerText(file.process) + L"." +
+         IntegerText(attempt) + (file.previous ? kPreviousSuffix : kNewSuffix);
 }
 
 bool IsTemporaryName(const std::wstring& fileName, const std::wstring& name, TemporaryFile& file) {

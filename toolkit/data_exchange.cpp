@@ -1,6 +1,7 @@
 #include "data_exchange.h"
 
 #include "control.h"
+#include "decimal_text.h"
 #include "dialog.h"
 
 namespace {
@@ -76,7 +77,7 @@ void DDX_Text(DataExchange& exchange, int id, double& value) {
 void DDX_Text(DataExchange& exchange, int id, std::int32_t& value) {
   if (exchange.Failed()) return;
   if (!exchange.Saving()) {
-    SetWindowTextW(exchange.Item(id), std::to_wstring(value).c_str());
+    SetWindowTextW(exchange.Item(id), IntegerText(value).c_str());
   } else {
     const std::wstring text = WindowText(exchange.Item(id));
     if (const auto number = ParseFieldInt32(text)) {

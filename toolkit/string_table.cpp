@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "decimal_text.h"
 #include "message_text.h"
 #include "ui_language.h"
 
@@ -59,7 +60,7 @@ std::wstring LoadResourceString(UINT id) {
     if (auto text = StringIn(module, id, language)) return *text;
   }
   // Broken resources: at least which text is missing, never an empty box.
-  return L"#" + std::to_wstring(id);
+  return L"#" + IntegerText(id);
 }
 
 std::wstring FormatResourceString(UINT id, std::initializer_list<std::wstring_view> inserts) {

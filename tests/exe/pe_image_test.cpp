@@ -160,7 +160,7 @@ TEST(ExecutableImage, IsAGuiProgramWithAslrAndDep) {
   EXPECT_EQ(image.DirectoryRva(11) | image.DirectoryRva(6), 0u) << "bound imports or debug data";
   // Room for what comes next: the image as shipped (Release, stripped).
   std::ifstream file(ExePath(), std::ios::binary | std::ios::ate);
-  EXPECT_LE(static_cast<long long>(file.tellg()), 400 * 1024) << "bytes";
+  EXPECT_LE(static_cast<long long>(file.tellg()), 200 * 1024) << "bytes";
 }
 
 // The project's version, in the version resource and in the manifest, the

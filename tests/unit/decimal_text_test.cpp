@@ -6,6 +6,7 @@
 #include <clocale>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -72,5 +73,12 @@ TEST(DecimalText, AgreesWithTheCppLibrary) {
   std::setlocale(LC_ALL, "C");
 }
 #endif
+
+TEST(DecimalText, IntegersAsTheLibraryWritesThem) {
+  for (const long long value :
+       {0LL, 7LL, -7LL, 10LL, 4294967295LL, -2147483648LL, std::numeric_limits<long long>::max(),
+        std::numeric_limits<long long>::min()})
+    EXPECT_EQ(IntegerText(value), std::to_wstring(value));
+}
 
 }  // namespace
