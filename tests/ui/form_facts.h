@@ -176,27 +176,11 @@ inline const Said kLineBreakReason = {
     L"The reset order (复位顺序) contains a line break, which the file cannot hold. Remove the "
     L"line break, then try again.",
     L"“复位顺序”中含有换行符，无法写入文件。请删除换行符后重试。"};
-inline const Said kBackupReadOnlyReason = {
-    L"The backup of the previous settings,\n{1}\nis read-only, and saving would replace it. To "
-    L"save, clear \"Read-only\" in its Properties, or move it to another folder to keep it.",
-    L"上一次设置的备份\n{1}"
-    L"\n是只读的，而保存会替换它。要保存，请在它的“属性”中取消勾选“只读”，或将它移到其他文件夹以便"
-    L"保留。"};
-inline const Said kHeldReason = {
-    L"Another program (a virus scanner, a backup or sync tool, an editor) is using\n{1}\nClose "
-    L"that program or wait a moment, then press OK again.",
-    L"另一个程序（病毒扫描、备份或同步工具、编辑器）正在使用\n{1}"
-    L"\n请关闭该程序或稍等片刻，然后再按“确定”。"};
 // After the system's reason, when the folder refuses this user.
 inline const Said kRightsReason = {
     L"{1}\n\nTo save here, run this program as administrator, or ask your administrator to let "
     L"you write to this folder.",
     L"{1}\n\n要保存到这里，请以管理员身份运行本程序，或请管理员授予您对此文件夹的写入权限。"};
-// The same in a folder Windows protects: an administrator's save there would
-// not reach the main application.
-inline const Said kProtectedRightsReason = {
-    L"{1}\n\nAsk your administrator to let you write to this folder.",
-    L"{1}\n\n请管理员授予您对此文件夹的写入权限。"};
 
 // Ids of the checked options, e.g. "2061", empty when none is checked.
 inline std::wstring CheckedOptions(const Program& program) {
@@ -274,11 +258,6 @@ inline const Said kUndoCaption = {L"Undo last save", L"撤销上次保存"};
 inline const Said kNoBackup = {
     L"There is no save to undo: the file kept by the last save is not there:\n{1}",
     L"没有可撤销的保存：找不到上次保存前的文件\n{1}"};
-
-inline const Said kClipboardBusy = {
-    L"Another program is using the clipboard. Wait a moment or close that program, then try "
-    L"again.",
-    L"另一个程序正在使用剪贴板。请稍候片刻或关闭那个程序，然后再试一次。"};
 
 inline const Said kAboutCaption = {L"About V7ER", L"关于 V7ER"};
 inline const Said kAbout = {L"V7ER Hardware Parameter Setup\nVersion {1}\n\nSettings file:\n{2}",

@@ -219,12 +219,12 @@ TEST(FailedSave, OwnRefusalsSayWhatToDo) {
     const char* name;
     bool folder;  // a folder named printer.ini
     const wchar_t* reset_order;
-    const Said* reason;  // {1}: the backup
+    const Said* reason;  // none: the backup's own reason, which names it
     bool read_only_backup = false;
   } cases[] = {
       {"folder in the way", true, L"xy", &kFolderInTheWayReason},
       {"line break in the reset order", false, L"z\r\nxy", &kLineBreakReason},
-      {"read-only backup", false, L"xy", &kBackupReadOnlyReason, true},
+      {"read-only backup", false, L"xy", nullptr, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -253,10 +253,14 @@ TEST(FailedSave, OwnRefusalsSayWhatToDo) {
       const Language language = ProgramLanguage();
       std::wstring text = box.text;
       std::wstring expected =
-          kSaveFailed.In(language, sandbox.IniPath(), c.reason->In(language, backup));
+          c.reason ? kSaveFailed.In(language, sandbox.IniPath(), c.reason->In(language)) : backup;
       for (auto* s : {&text, &expected})
         for (auto& ch : *s) ch = static_cast<wchar_t>(towlower(ch));
-      EXPECT_EQ(Narrow(text), Narrow(expected));
+      if (c.reason) {
+        EXPECT_EQ(Narrow(text), Narrow(expected));
+      } else {
+        EXPECT_NE(text.find(expected), std::wstring::npos) << Narrow(text);
+      }
       ASSERT_TRUE(program.DismissMessageBox(box));
       EXPECT_TRUE(program.Running());
       program.PostClick(IDCANCEL);
