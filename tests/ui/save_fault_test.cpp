@@ -205,85 +205,72 @@ TEST(HeldFile, WaitedForAboutASecond) {
   }
 }
 
-// printer.ini held without sharing as the form opens: one that lets go 300 ms
-// after the form is made is waited for; one that holds on is named with the
-// system's reason, the form shows the defaults, and OK asks before it replaces
-// the file, even once it can be read: No leaves file and form, Yes saves.
-TEST(HeldFile, AtOpen) {
-  const std::string kFile = "fAreaX = 77\r\n";
-  for (const bool letsGo : {true, false}) {
+// printer.ini not as the form read it: held without sharing as the form opens
+// (one that lets go 300 ms after the form is made is waited for; one that
+// holds on is named with the system's reason and the form shows the defaults),
+// or saved meanwhile by another program, with the old file's write time. OK
+// then asks before it replaces the file, even once it can be read, listing a
+// changed setting as read and on disk: Yes saves the form's values, No keeps
+// the file (and puts a changed file's values into the form), Cancel goes back
+// to the form.
+TEST(FileNotAsRead, OkAsksBeforeItReplacesTheFile) {
+  enum How { kLetGoAtOpen, kHeldAtOpen, kChanged };
+  const struct {
+    How how;
+    int answer;                 // 0: not asked
+    const char *areaX, *areaY;  // shown after the answer; none: the form saved and closed
+    std::string file;           // how the file then begins
+  } rows[] = {
+      {kLetGoAtOpen, 0, nullptr, nullptr, "fAreaX = 77\r\nfAreaY = 81\r\n"},
+      {kHeldAtOpen, IDNO, "110", "81", "fAreaX = 77\r\n"},
+      {kHeldAtOpen, IDYES, nullptr, nullptr, "fAreaX = 110\r\nfAreaY = 81\r\n"},
+      {kChanged, IDYES, nullptr, nullptr, "fAreaX = 110\r\nfAreaY = 81\r\n"},
+      {kChanged, IDNO, "55", "80", "fAreaX = 55\r\n"},
+      {kChanged, IDCANCEL, "110", "81", "fAreaX = 55\r\n"},
+  };
+  for (const auto& row : rows) {
+    const char* hows[] = {"let go at open", "held at open", "changed on disk"};
+    SCOPED_TRACE(std::string(hows[row.how]) + ", answered " + std::to_string(row.answer));
     Sandbox sandbox;
-    sandbox.WriteIni(kFile);
-    Hold hold = HeldOpen(sandbox);
+    sandbox.WriteIni(row.how == kChanged ? kDefaultIni : "fAreaX = 77\r\n");
+    Hold hold = row.how == kChanged ? nullptr : HeldOpen(sandbox);
     Program program(sandbox);
     MessageBoxInfo box;
-    if (letsGo) {
+    if (row.how == kLetGoAtOpen) {
       // The form's window is made, not yet shown, before it reads the file.
       for (int i = 0; i < 2000 && !FindWindowW(L"#32770", L"Hardware Parameter Setup"); ++i) {
         Sleep(5);
       }
       Sleep(300);
       hold.reset();
-    } else {
+    } else if (row.how == kHeldAtOpen) {
       ASSERT_TRUE(program.WaitForMessageBox(box));
       for (const std::wstring& part : {sandbox.IniPath(), SystemErrorText(ERROR_SHARING_VIOLATION)})
         EXPECT_NE(Lower(box.text).find(Lower(part)), std::wstring::npos) << Narrow(box.text);
       ASSERT_TRUE(program.DismissMessageBox(box));
     }
     ASSERT_TRUE(program.WaitForForm());
-    EXPECT_EQ(Narrow(program.Shown(IDC_AREA_X)), letsGo ? "77" : "110");
+    EXPECT_EQ(Narrow(program.Shown(IDC_AREA_X)), row.how == kLetGoAtOpen ? "77" : "110");
     hold.reset();
-    for (const int answer : {IDNO, IDYES}) {
-      if (letsGo) break;
-      program.PostClick(IDOK);
-      ASSERT_TRUE(program.WaitForMessageBox(box));
-      EXPECT_NE(Lower(box.text).find(Lower(sandbox.IniPath())), std::wstring::npos);
-      ASSERT_TRUE(program.DismissMessageBox(box, answer));
-      // The form acts on the answer after its box has gone: Yes saves and closes.
-      if (answer == IDYES) {
-        EXPECT_TRUE(program.WaitForExit());
-      } else {
-        program.SendToForm(WM_NULL, 0, 0);
-      }
-      EXPECT_EQ(sandbox.IniBytes(), answer == IDNO ? kFile : kDefaultIni);
-    }
-    if (letsGo) program.PostClick(IDCANCEL);
-    EXPECT_TRUE(program.WaitForExit());
-  }
-}
-
-// Another program saves printer.ini while the form is open, with the old
-// file's write time: OK lists the setting read and on disk, and asks. Yes
-// replaces the file with the form's values, No puts the values on disk into
-// the form, Cancel goes back to the form; neither of those writes.
-TEST(ChangedOnDisk, OkAsksAndEachAnswerDoesWhatItSays) {
-  const std::string kOther = "fAreaX = 55\r\n";
-  const struct {
-    int answer;
-    const char *areaX, *areaY;
-  } rows[] = {{IDYES, nullptr, nullptr}, {IDNO, "55", "80"}, {IDCANCEL, "110", "81"}};
-  for (const auto& row : rows) {
-    Sandbox sandbox;
-    sandbox.WriteIni(kDefaultIni);
-    Program program(sandbox);
-    ASSERT_TRUE(program.WaitForForm());
-    sandbox.WriteIni(kOther);
+    if (row.how == kChanged) sandbox.WriteIni("fAreaX = 55\r\n");
     program.SetText(IDC_AREA_Y, L"81");
     program.PostClick(IDOK);
-    MessageBoxInfo box;
-    ASSERT_TRUE(program.WaitForMessageBox(box));
-    EXPECT_NE(box.text.find(L"110 \u2192 55"), std::wstring::npos) << Narrow(box.text);
-    EXPECT_EQ(box.text.find(L"80 \u2192"), std::wstring::npos) << "an unchanged setting listed";
-    ASSERT_TRUE(program.DismissMessageBox(box, row.answer));
-    if (row.answer != IDYES) {
+    if (row.answer) {
+      ASSERT_TRUE(program.WaitForMessageBox(box));
+      const std::wstring said = row.how == kChanged ? L"110 \u2192 55" : sandbox.IniPath();
+      EXPECT_NE(Lower(box.text).find(Lower(said)), std::wstring::npos) << Narrow(box.text);
+      EXPECT_EQ(box.text.find(L"80 \u2192"), std::wstring::npos) << "an unchanged setting listed";
+      ASSERT_TRUE(program.DismissMessageBox(box, row.answer));
+    }
+    // The form acts on the answer after its box has gone.
+    if (row.areaX) {
       program.SendToForm(WM_NULL, 0, 0);
       EXPECT_EQ(Narrow(program.Shown(IDC_AREA_X)), row.areaX);
       EXPECT_EQ(Narrow(program.Shown(IDC_AREA_Y)), row.areaY);
       program.PostClick(IDCANCEL);
     }
     EXPECT_TRUE(program.WaitForExit());
-    EXPECT_EQ(sandbox.IniBytes().substr(0, 27),
-              row.answer == IDYES ? "fAreaX = 110\r\nfAreaY = 81\r\n" : kOther);
+    EXPECT_EQ(sandbox.IniBytes().substr(0, row.file.size()), row.file);
   }
 }
 
