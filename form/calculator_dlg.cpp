@@ -82,9 +82,10 @@ int CK7HWCalcDlg::SelectedAxis() const {
 }
 
 void CK7HWCalcDlg::OnPut(UINT, int id, HWND) {
+  const int currentStep = IDC_STEP_X + (SelectedAxis() - IDC_AXIS_X);
   int target = IDC_SWIVEL_MODULUS;
   if (id >= IDC_PUT_STEP_X && id <= IDC_PUT_STEP_Z) target = IDC_STEP_X + (id - IDC_PUT_STEP_X);
-  if (id == IDC_PUT_CORRECTION) target = IDC_STEP_X + (SelectedAxis() - IDC_AXIS_X);
+  if (id == IDC_PUT_CORRECTION) target = currentStep;
   const std::optional<std::wstring> result = Calculate(*FormulaOf(id));
   if (!result) return;
   // A field the mode has disabled still takes the text: it keeps and saves it.
@@ -97,7 +98,7 @@ void CK7HWCalcDlg::OnPut(UINT, int id, HWND) {
           .c_str());
   // The test move's distances belong to the step just replaced: calculated
   // again with them, the new step would be corrected a second time.
-  if (target == IDC_STEP_X + (SelectedAxis() - IDC_AXIS_X)) {
+  if (target == currentStep) {
     SetDlgItemTextW(GetSafeHwnd(), IDC_COMMANDED, L"");
     SetDlgItemTextW(GetSafeHwnd(), IDC_MEASURED, L"");
   }

@@ -56,9 +56,7 @@ bool ModeEnables(const CK7HWDlg::ModeFields& fields, int id) {
 // An option's text as the user reads it on the form. The flip option's text
 // opens a bracket that the label after its edit box closes: leave that part out.
 std::wstring OptionName(HWND option) {
-  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(option)) + 1, L'\0');
-  text.resize(
-      static_cast<std::size_t>(GetWindowTextW(option, text.data(), static_cast<int>(text.size()))));
+  std::wstring text = WindowText(option);
   const std::size_t open = text.find_last_of(L"(\uFF08");
   if (open != std::wstring::npos && text.find_first_of(L")\uFF09", open) == std::wstring::npos) {
     text.erase(open);
@@ -139,10 +137,7 @@ std::wstring SettingsFileState(const SettingsPlace& place) {
   bool exists = false;
   SaveFailure failure;
   check.problem = CheckSettingsPlace(SystemFiles(), place, exists, failure);
-  check.path = failure.file;
-  check.kept = failure.kept;
-  check.reason = failure.reason;
-  check.systemError = failure.systemError;
+  TakeFailure(failure, check);
   if (check.problem == SaveProblem::NotLookedAt) {
     return FormatResourceString(IDS_ABOUT_NOT_LOOKED_AT, {SaveFailureReason(check, place)});
   }
@@ -675,9 +670,8 @@ void CK7HWDlg::OnUndoSave(UINT, int, HWND) {
     ShowParams(params);
     return;
   }
-  const std::wstring text = WhyNotRead(backup, IDS_NO_BACKUP, IDS_BACKUP_UNREADABLE);
-  MessageBoxW(GetSafeHwnd(), text.c_str(), MenuText(IDS_MENU_UNDO_SAVE).c_str(),
-              MB_OK | MB_ICONEXCLAMATION);
+  Tell(IDS_MENU_UNDO_SAVE, WhyNotRead(backup, IDS_NO_BACKUP, IDS_BACKUP_UNREADABLE),
+       MB_ICONEXCLAMATION);
 }
 
 std::vector<SettingValue> CK7HWDlg::FormValues() {
@@ -708,8 +702,7 @@ void CK7HWDlg::OnShowChanges(UINT, int, HWND) {
   if (m_place.OtherCopyRead()) {
     text += L"\n\n" + FormatResourceString(IDS_USER_COPY_NOTE, {m_place.userCopy});
   }
-  MessageBoxW(GetSafeHwnd(), text.c_str(), MenuText(IDS_MENU_SHOW_CHANGES).c_str(),
-              MB_OK | MB_ICONINFORMATION);
+  Tell(IDS_MENU_SHOW_CHANGES, text, MB_ICONINFORMATION);
 }
 
 // The text OK would write, after a line with the file's path.
@@ -718,9 +711,8 @@ void CK7HWDlg::OnCopySettings(UINT, int, HWND) {
   const UINT failed =
       PutOnClipboard(GetSafeHwnd(), m_place.path + L"\r\n" + FormatSettingsText(m_params));
   if (!failed) return;
-  const std::wstring text = FormatResourceString(failed, {SystemErrorText(GetLastError())});
-  MessageBoxW(GetSafeHwnd(), text.c_str(), MenuText(IDS_MENU_COPY_SETTINGS).c_str(),
-              MB_OK | MB_ICONERROR);
+  Tell(IDS_MENU_COPY_SETTINGS, FormatResourceString(failed, {SystemErrorText(GetLastError())}),
+       MB_ICONERROR);
 }
 
 void CK7HWDlg::OnAbout(UINT, int, HWND) {
@@ -834,7 +826,7 @@ void CK7HWDlg::TakeSettings(const GivenValues& given, const std::wstring& source
   for (std::size_t i = 0; i < std::size(kSettingFields) && i < given.size(); ++i) {
     const int id = kSettingFields[i];
     if (!given[i]) {
-      if (InEditBox(i)) texts.push_back({id, GetItemText(id)});
+      if (InEditBox(i)) texts.push_back({id, WindowText(GetDlgItem(GetSafeHwnd(), id))});
       continue;
     }
     std::erase_if(typed, [id](const TypedText& field) { return field.id == id; });
@@ -864,14 +856,6 @@ void CK7HWDlg::TakeSettings(const GivenValues& given, const std::wstring& source
   }
   ShowParams(params);
   for (const TypedText& field : texts) SetDlgItemTextW(GetSafeHwnd(), field.id, field.text.c_str());
-}
-
-std::wstring CK7HWDlg::GetItemText(int id) const {
-  const HWND item = GetDlgItem(GetSafeHwnd(), id);
-  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(item)) + 1, L'\0');
-  text.resize(
-      static_cast<std::size_t>(GetWindowTextW(item, text.data(), static_cast<int>(text.size()))));
-  return text;
 }
 
 // Elevated, this run reads and saves the file beside the program, which the

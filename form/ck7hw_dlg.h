@@ -75,7 +75,6 @@ class CK7HWDlg : public Dialog {
   // it came from.
   void TakeSettings(const GivenValues& given, const std::wstring& source, UINT caption);
   void Tell(UINT caption, const std::wstring& text, UINT icon);
-  std::wstring GetItemText(int id) const;
   // Each setting as OK would write it, and a number field that does not
   // convert as it was typed, marked; nothing is refused or reported.
   std::vector<SettingValue> FormValues();

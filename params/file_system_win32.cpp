@@ -90,16 +90,14 @@ class Win32Files final : public FileSystem {
     if (search == INVALID_HANDLE_VALUE) return path;
     FindClose(search);
     if (found.dwReserved0 != IO_REPARSE_TAG_SYMLINK) return {};
-    using FinalPath = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
-    const auto finalPath = reinterpret_cast<FinalPath>(reinterpret_cast<void (*)()>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetFinalPathNameByHandleW")));
     const HANDLE file = CreateFileW(ExtendedLengthPath(path).c_str(), 0,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     std::wstring target(32768, L'\0');
-    const DWORD length = finalPath && file != INVALID_HANDLE_VALUE
-                             ? finalPath(file, target.data(), static_cast<DWORD>(target.size()), 0)
-                             : 0;
+    const DWORD length =
+        file != INVALID_HANDLE_VALUE
+            ? GetFinalPathNameByHandleW(file, target.data(), static_cast<DWORD>(target.size()), 0)
+            : 0;
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
     if (length == 0 || length >= target.size()) return path;
     target.resize(length);

@@ -69,6 +69,13 @@ std::wstring SettingsPath() {
   return ExecutableDirectory() + kSettingsFileName;
 }
 
+void TakeFailure(const SaveFailure& failure, SaveResult& result) {
+  result.path = failure.file;
+  result.reason = failure.reason;
+  result.systemError = failure.systemError;
+  result.kept = failure.kept;
+}
+
 std::wstring BackupPath(const std::wstring& settingsPath) {
   return settingsPath + L".bak";
 }
@@ -77,13 +84,21 @@ void LoadSettings(HardwareParams& params) {
   LoadSettingsFrom(SettingsPath(), params);
 }
 
+// Read into a copy: a read that fails part way lays nothing over.
 bool LoadSettingsFrom(const std::wstring& path, HardwareParams& params) {
-  return ReadLines(path, [&](std::wstring line) { ApplySettingsLine(std::move(line), params); });
+  HardwareParams read = params;
+  if (!ReadLines(path, [&](std::wstring line) { ApplySettingsLine(std::move(line), read); }))
+    return false;
+  params = read;
+  return true;
 }
 
 bool GivenInFile(const std::wstring& path, GivenValues& given) {
-  given = NoValuesGiven();
-  return ReadLines(path, [&](std::wstring line) { GiveSettingsLine(std::move(line), given); });
+  GivenValues read = NoValuesGiven();
+  if (!ReadLines(path, [&](std::wstring line) { GiveSettingsLine(std::move(line), read); }))
+    return false;
+  given = read;
+  return true;
 }
 
 SystemError ReadSettingsFile(FileSystem& files, const std::wstring& path, HardwareParams& params,
@@ -118,12 +133,7 @@ SaveResult SaveSettingsTo(FileSystem& files, const std::wstring& path, const Har
   result.problem =
       ReplaceFileContents(files, path, BackupPath(path),
                           EncodeLocaleText(FormatSettingsText(params)), failure, expected);
-  if (result.problem != SaveProblem::None) {
-    result.path = failure.file;
-    result.reason = failure.reason;
-    result.systemError = failure.systemError;
-    result.kept = failure.kept;
-  }
+  if (result.problem != SaveProblem::None) TakeFailure(failure, result);
   // The new settings are in place even when their backup could not be made.
   result.saved =
       result.problem == SaveProblem::None || result.problem == SaveProblem::PreviousKeptAside;

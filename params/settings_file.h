@@ -22,14 +22,17 @@ struct SaveResult {
 // The directory of the running executable plus "printer.ini".
 std::wstring SettingsPath();
 
+// What a refused save step found, in `result`.
+void TakeFailure(const SaveFailure& failure, SaveResult& result);
+
 // Where a save keeps the file it replaced: "printer.ini.bak" beside it.
 std::wstring BackupPath(const std::wstring& settingsPath);
 
 // Lays the values found in the file over `params`; a missing or unreadable file
 // leaves them as they are.
 void LoadSettings(HardwareParams& params);
-// false when the file could not be read whole, with nothing laid over (on
-// Windows the last error says why).
+// false when the file is not there or could not be read whole, with nothing
+// laid over (on Windows the last error says why).
 bool LoadSettingsFrom(const std::wstring& path, HardwareParams& params);
 // What the file gives, read as LoadSettingsFrom reads it; false as there.
 bool GivenInFile(const std::wstring& path, GivenValues& given);

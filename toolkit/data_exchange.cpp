@@ -4,14 +4,14 @@
 #include "decimal_text.h"
 #include "dialog.h"
 
-namespace {
-
 std::wstring WindowText(HWND window) {
   std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
   text.resize(
       static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
   return text;
 }
+
+namespace {
 
 bool IsOption(HWND window) {
   return (SendMessageW(window, WM_GETDLGCODE, 0, 0) & DLGC_RADIOBUTTON) != 0;

@@ -11,6 +11,9 @@
 class Control;
 class Dialog;
 
+// A window's whole text.
+std::wstring WindowText(HWND window);
+
 // A field whose text did not convert, as it was typed.
 struct TypedText {
   int id;
